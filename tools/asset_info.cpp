@@ -1,0 +1,127 @@
+// Inspects a model or a texture the way model_viewer reads it.
+//
+//   asset_info model FILE              stdout: exactly the viewer's loading lines
+//   asset_info texture FILE [--ppm OUT]  stdout: WIDTHxHEIGHT; OUT: the decoded picture
+//
+// Everything else (summaries, reasons) goes to stderr.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "model.h"
+#include "texture.h"
+#include "writer.h"
+
+namespace {
+
+Model model;
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: asset_info model FILE\n"
+                 "       asset_info texture FILE [--ppm OUT]\n");
+    return 2;
+}
+
+struct bounds {
+    float min[3] = {0, 0, 0};
+    float max[3] = {0, 0, 0};
+};
+
+bounds vertex_bounds(const Model& m)
+{
+    bounds b;
+    for (int32_t i = 0; i < m.vertex_count; ++i) {
+        const float p[3] = {m.vertices[i].x, m.vertices[i].y, m.vertices[i].z};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (i == 0 || p[axis] < b.min[axis])
+                b.min[axis] = p[axis];
+            if (i == 0 || p[axis] > b.max[axis])
+                b.max[axis] = p[axis];
+        }
+    }
+    return b;
+}
+
+void print_bounds(const char* label, const bounds& b)
+{
+    std::fprintf(stderr, "%s: x %g .. %g, y %g .. %g, z %g .. %g\n", label, b.min[0], b.max[0],
+                 b.min[1], b.max[1], b.min[2], b.max[2]);
+}
+
+int inspect_model(const char* path)
+{
+    // The reader keeps no count of mapping coordinates: mark every slot as
+    // unwritten (all bits set, a NaN) and count the slots it overwrote.
+    std::memset(model.texcoords, 0xFF, sizeof model.texcoords);
+    const bool opened = load_3ds_model(&model, path);
+    const bounds read = vertex_bounds(model);
+    normalize_model(&model);
+    if (!opened) {
+        std::fprintf(stderr, "%s: cannot open\n", path);
+        return 1;
+    }
+    int texcoord_count = 0;
+    for (const model_texcoord& t : model.texcoords) {
+        uint32_t u_bits, v_bits;
+        std::memcpy(&u_bits, &t.u, 4);
+        std::memcpy(&v_bits, &t.v, 4);
+        texcoord_count += u_bits != 0xFFFFFFFFu || v_bits != 0xFFFFFFFFu;
+    }
+    std::fprintf(stderr, "vertices: %d\nfaces: %d\ntexture coordinates: %d\n",
+                 model.vertex_count, model.face_count, texcoord_count);
+    std::fprintf(stderr, "last object name: \"%.*s\"\n", 20, model.name);
+    if (model.vertex_count > 0) {
+        print_bounds("bounds as read", read);
+        print_bounds("bounds fitted", vertex_bounds(model));
+    }
+    return 0;
+}
+
+bool write_ppm(const char* path, const bmp_image& image)
+{
+    byte_writer w;
+    const std::string header =
+        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+    put_bytes(&w, header.data(), header.size());
+    // Texture row 0 is the picture's bottom row; a PPM starts at the top.
+    for (int32_t row = image.height - 1; row >= 0; --row) {
+        const uint8_t* p = image.rgba.data() + static_cast<size_t>(row) * image.width * 4;
+        for (int32_t x = 0; x < image.width; ++x)
+            put_bytes(&w, p + 4 * x, 3);
+    }
+    return write_file(path, w.bytes);
+}
+
+int inspect_texture(const char* path, const char* ppm_path)
+{
+    bmp_image image;
+    std::string reason;
+    if (!decode_bmp_file(path, &image, &reason)) {
+        std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "%s: %s\n", path, image.kind.c_str());
+    if (!image.warning.empty())
+        std::fprintf(stderr, "%s: %s\n", path, image.warning.c_str());
+    if (ppm_path && !write_ppm(ppm_path, image)) {
+        std::fprintf(stderr, "%s: cannot write\n", ppm_path);
+        return 1;
+    }
+    std::printf("%dx%d\n", image.width, image.height);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "model") == 0)
+        return inspect_model(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "texture") == 0)
+        return inspect_texture(argv[2], nullptr);
+    if (argc == 5 && std::strcmp(argv[1], "texture") == 0 && std::strcmp(argv[3], "--ppm") == 0)
+        return inspect_texture(argv[2], argv[4]);
+    return usage();
+}

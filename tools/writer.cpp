@@ -1,0 +1,170 @@
+#include "writer.h"
+
+#include <cstdio>
+#include <cstring>
+
+void put_u8(byte_writer* w, uint8_t v)
+{
+    w->bytes.push_back(v);
+}
+
+void put_u16(byte_writer* w, uint16_t v)
+{
+    put_u8(w, static_cast<uint8_t>(v));
+    put_u8(w, static_cast<uint8_t>(v >> 8));
+}
+
+void put_u32(byte_writer* w, uint32_t v)
+{
+    put_u16(w, static_cast<uint16_t>(v));
+    put_u16(w, static_cast<uint16_t>(v >> 16));
+}
+
+void put_i32(byte_writer* w, int32_t v)
+{
+    put_u32(w, static_cast<uint32_t>(v));
+}
+
+void put_f32(byte_writer* w, float v)
+{
+    uint32_t u;
+    std::memcpy(&u, &v, 4);
+    put_u32(w, u);
+}
+
+void put_bytes(byte_writer* w, const void* data, size_t n)
+{
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    w->bytes.insert(w->bytes.end(), p, p + n);
+}
+
+void patch_u32(byte_writer* w, size_t offset, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        w->bytes.at(offset + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+void begin_chunk(byte_writer* w, uint16_t id)
+{
+    w->open_chunks.push_back(w->bytes.size());
+    put_u16(w, id);
+    put_u32(w, 0);
+}
+
+void end_chunk(byte_writer* w)
+{
+    const size_t start = w->open_chunks.back();
+    w->open_chunks.pop_back();
+    patch_u32(w, start + 2, static_cast<uint32_t>(w->bytes.size() - start));
+}
+
+void put_vertex_list(byte_writer* w, const std::vector<mesh_vertex>& vertices)
+{
+    begin_chunk(w, 0x4110);
+    put_u16(w, static_cast<uint16_t>(vertices.size()));
+    for (const mesh_vertex& v : vertices) {
+        put_f32(w, v.x);
+        put_f32(w, v.y);
+        put_f32(w, v.z);
+    }
+    end_chunk(w);
+}
+
+void put_face_list(byte_writer* w, const std::vector<mesh_face>& faces)
+{
+    begin_chunk(w, 0x4120);
+    put_u16(w, static_cast<uint16_t>(faces.size()));
+    for (const mesh_face& f : faces) {
+        put_u16(w, f.a);
+        put_u16(w, f.b);
+        put_u16(w, f.c);
+        put_u16(w, 7);  // edge flags, as modelling programs write them
+    }
+    end_chunk(w);
+}
+
+void put_mapping_list(byte_writer* w, const std::vector<mesh_uv>& uvs)
+{
+    begin_chunk(w, 0x4140);
+    put_u16(w, static_cast<uint16_t>(uvs.size()));
+    for (const mesh_uv& t : uvs) {
+        put_f32(w, t.u);
+        put_f32(w, t.v);
+    }
+    end_chunk(w);
+}
+
+std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects)
+{
+    byte_writer w;
+    begin_chunk(&w, 0x4D4D);
+    begin_chunk(&w, 0x0002);  // file version, which readers skip
+    put_u32(&w, 3);
+    end_chunk(&w);
+    begin_chunk(&w, 0x3D3D);
+    for (const mesh_object& o : objects) {
+        begin_chunk(&w, 0x4000);
+        put_bytes(&w, o.name.c_str(), o.name.size() + 1);
+        begin_chunk(&w, 0x4100);
+        put_vertex_list(&w, o.vertices);
+        if (!o.uvs.empty())
+            put_mapping_list(&w, o.uvs);
+        put_face_list(&w, o.faces);
+        end_chunk(&w);
+        end_chunk(&w);
+    }
+    end_chunk(&w);
+    end_chunk(&w);
+    return w.bytes;
+}
+
+std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
+                                const bmp24_options& options)
+{
+    const uint32_t row_bytes = static_cast<uint32_t>(width) * 3;
+    const uint32_t stride = options.pad_rows ? (row_bytes + 3) / 4 * 4 : row_bytes;
+    const uint32_t offset = 14 + options.info_size + 4 * options.palette_entries;
+    const uint32_t image_size = stride * static_cast<uint32_t>(height);
+
+    byte_writer w;
+    put_u8(&w, 'B');
+    put_u8(&w, 'M');
+    put_u32(&w, offset + image_size);
+    put_u32(&w, 0);
+    put_u32(&w, offset);
+    put_u32(&w, options.info_size);
+    put_i32(&w, width);
+    put_i32(&w, options.top_down ? -height : height);
+    put_u16(&w, 1);
+    put_u16(&w, 24);
+    put_u32(&w, 0);
+    put_u32(&w, image_size);
+    put_u32(&w, 2835);  // 72 dpi
+    put_u32(&w, 2835);
+    put_u32(&w, options.palette_entries);
+    put_u32(&w, 0);
+    w.bytes.resize(14 + options.info_size, 0);
+    for (uint32_t i = 0; i < options.palette_entries; ++i)
+        put_u32(&w, 0x00808080u);
+    for (int32_t row = 0; row < height; ++row) {
+        const int32_t source_row = options.top_down ? height - 1 - row : row;
+        const uint8_t* p = rgb.data() + static_cast<size_t>(source_row) * row_bytes;
+        for (int32_t x = 0; x < width; ++x) {
+            put_u8(&w, p[3 * x + 2]);
+            put_u8(&w, p[3 * x + 1]);
+            put_u8(&w, p[3 * x]);
+        }
+        for (uint32_t pad = row_bytes; pad < stride; ++pad)
+            put_u8(&w, 0);
+    }
+    return w.bytes;
+}

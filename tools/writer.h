@@ -1,0 +1,81 @@
+// Small writers for 3DS and BMP files: the demo assets are made with them,
+// and the tests use them to make well-formed and deliberately broken files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---- bytes -------------------------------------------------------------
+
+struct byte_writer {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> open_chunks;  // offsets of 3DS chunk headers awaiting their length
+};
+
+void put_u8(byte_writer* w, uint8_t v);
+void put_u16(byte_writer* w, uint16_t v);
+void put_u32(byte_writer* w, uint32_t v);
+void put_i32(byte_writer* w, int32_t v);
+void put_f32(byte_writer* w, float v);
+void put_bytes(byte_writer* w, const void* data, size_t n);
+void patch_u32(byte_writer* w, size_t offset, uint32_t v);
+
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// ---- 3DS ---------------------------------------------------------------
+
+// A chunk's length is patched in when it is ended, so chunks nest freely.
+void begin_chunk(byte_writer* w, uint16_t id);
+void end_chunk(byte_writer* w);
+
+struct mesh_vertex {
+    float x, y, z;
+};
+struct mesh_face {
+    uint16_t a, b, c;  // corners, relative to the mesh's own vertices
+};
+struct mesh_uv {
+    float u, v;
+};
+
+// Whole lists, each its own chunk with its 2-byte count.
+void put_vertex_list(byte_writer* w, const std::vector<mesh_vertex>& vertices);
+void put_face_list(byte_writer* w, const std::vector<mesh_face>& faces);
+void put_mapping_list(byte_writer* w, const std::vector<mesh_uv>& uvs);
+
+struct mesh_object {
+    std::string name;
+    std::vector<mesh_vertex> vertices;
+    std::vector<mesh_face> faces;
+    std::vector<mesh_uv> uvs;  // empty: no mapping list
+};
+
+// A complete file: main chunk, editor chunk, one object block per mesh.
+std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects);
+
+// ---- BMP ---------------------------------------------------------------
+
+struct bmp24_options {
+    bool top_down = false;        // store the top row first (negative height)
+    uint32_t info_size = 40;      // 40, 52, 56, 108 or 124; the extra bytes are zero
+    uint32_t palette_entries = 0; // an unused colour table between headers and pixels
+    bool pad_rows = true;         // false writes rows without their 4-byte padding
+};
+
+// `rgb` holds width * height pixels, 3 bytes each (red, green, blue), the
+// picture's bottom row first.
+std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
+                                const bmp24_options& options = bmp24_options{});
+
+// Offsets of the BMP header fields, for tests that break them on purpose.
+enum bmp_field_offset {
+    BMP_FILE_SIZE = 2,
+    BMP_PIXEL_OFFSET = 10,
+    BMP_INFO_SIZE = 14,
+    BMP_WIDTH = 18,
+    BMP_HEIGHT = 22,
+    BMP_PLANES = 26,
+    BMP_BITS = 28,
+    BMP_COMPRESSION = 30,
+};

@@ -1,0 +1,290 @@
+#include "model.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+#include "reader.h"
+
+namespace {
+
+enum : uint16_t {
+    CHUNK_MAIN = 0x4D4D,
+    CHUNK_EDITOR = 0x3D3D,
+    CHUNK_OBJECT = 0x4000,
+    CHUNK_MESH = 0x4100,
+    CHUNK_VERTICES = 0x4110,
+    CHUNK_FACES = 0x4120,
+    CHUNK_MAPPING = 0x4140,
+};
+
+constexpr long CHUNK_HEADER_SIZE = 6;
+constexpr long NAME_SIZE = sizeof(Model::name);
+constexpr uint32_t VERTEX_RECORD = 12;   // x, y, z
+constexpr uint32_t FACE_RECORD = 8;      // a, b, c, flags
+constexpr uint32_t TEXCOORD_RECORD = 8;  // u, v
+
+struct walk_state {
+    file_cursor cursor;
+    const char* path;
+    Model* model;
+    uint16_t vertex_base;  // first vertex of the mesh read last
+};
+
+void note(const walk_state& w, long offset, const char* format, ...)
+{
+    std::fprintf(stderr, "%s: offset %ld: ", w.path, offset);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+}
+
+uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+// Of the `count` records a list declares, how many are wholly in the file.
+uint32_t complete_records(const walk_state& w, uint16_t count, uint32_t record_size)
+{
+    return min_u32(count, static_cast<uint32_t>(cursor_left(&w.cursor) / record_size));
+}
+
+bool report_cut_short(const walk_state& w, long offset, const char* what, uint32_t complete,
+                      uint16_t count)
+{
+    if (complete == count)
+        return true;
+    note(w, offset, "%s ends with the file: %u of %u records present; stopping", what,
+         complete, count);
+    return false;
+}
+
+// Each list reader returns whether the walk may go on.
+
+bool read_count(walk_state& w, long offset, const char* what, uint16_t* count)
+{
+    if (read_u16(&w.cursor, count))
+        return true;
+    note(w, offset, "%s count cut off by the end of the file; stopping", what);
+    return false;
+}
+
+bool read_object_name(walk_state& w, long offset)
+{
+    char* name = w.model->name;
+    for (long i = 0; i < NAME_SIZE; ++i) {
+        uint8_t b;
+        if (!read_u8(&w.cursor, &b)) {
+            note(w, offset, "object name runs past the end of the file; stopping");
+            return false;
+        }
+        name[i] = static_cast<char>(b);
+        if (b == 0)
+            return true;
+    }
+    // Without this the rest of a long name would be taken for the next chunk header.
+    long rest = 0;
+    for (;;) {
+        uint8_t b;
+        if (!read_u8(&w.cursor, &b)) {
+            note(w, offset, "object name runs past the end of the file; stopping");
+            return false;
+        }
+        if (b == 0)
+            break;
+        ++rest;
+    }
+    note(w, offset, "object name of %ld bytes is longer than 19; kept its first 20",
+         NAME_SIZE + rest);
+    return true;
+}
+
+bool read_vertex_list(walk_state& w, long offset)
+{
+    uint16_t count;
+    if (!read_count(w, offset, "vertex list", &count))
+        return false;
+    Model* m = w.model;
+    const int32_t first = m->vertex_count;
+    const uint32_t complete = complete_records(w, count, VERTEX_RECORD);
+    const uint32_t stored = min_u32(complete, static_cast<uint32_t>(MODEL_CAPACITY - first));
+    for (uint32_t k = 0; k < stored; ++k) {
+        model_vertex& v = m->vertices[first + static_cast<int32_t>(k)];
+        read_f32(&w.cursor, &v.x);
+        read_f32(&w.cursor, &v.y);
+        read_f32(&w.cursor, &v.z);
+    }
+    skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * VERTEX_RECORD);
+    w.vertex_base = static_cast<uint16_t>(first);
+    m->vertex_count = first + static_cast<int32_t>(stored);
+    if (stored < complete)
+        note(w, offset, "vertex list passes the capacity of %d vertices; %u not stored",
+             MODEL_CAPACITY, complete - stored);
+    return report_cut_short(w, offset, "vertex list", complete, count);
+}
+
+bool read_face_list(walk_state& w, long offset)
+{
+    uint16_t count;
+    if (!read_count(w, offset, "face list", &count))
+        return false;
+    Model* m = w.model;
+    const uint32_t complete = complete_records(w, count, FACE_RECORD);
+    uint32_t dropped_corner = 0, dropped_capacity = 0;
+    long first_bad = -1;
+    for (uint32_t k = 0; k < complete; ++k) {
+        if (m->face_count >= MODEL_CAPACITY) {
+            dropped_capacity = complete - k;
+            skip_bytes(&w.cursor, static_cast<uint64_t>(dropped_capacity) * FACE_RECORD);
+            break;
+        }
+        const long record_offset = w.cursor.pos;
+        uint16_t a, b, c, flags;
+        read_u16(&w.cursor, &a);
+        read_u16(&w.cursor, &b);
+        read_u16(&w.cursor, &c);
+        read_u16(&w.cursor, &flags);
+        const model_face face = {w.vertex_base + a, w.vertex_base + b, w.vertex_base + c};
+        // A corner past the stored vertices would make drawing read outside the arrays.
+        if (face.a >= m->vertex_count || face.b >= m->vertex_count ||
+            face.c >= m->vertex_count) {
+            if (first_bad < 0)
+                first_bad = record_offset;
+            ++dropped_corner;
+            continue;
+        }
+        m->faces[m->face_count++] = face;
+    }
+    if (dropped_corner > 0)
+        note(w, first_bad,
+             "%u triangle(s) of the face list at offset %ld have a corner at or past vertex "
+             "%d; dropped",
+             dropped_corner, offset, m->vertex_count);
+    if (dropped_capacity > 0)
+        note(w, offset, "face list passes the capacity of %d triangles; %u not stored",
+             MODEL_CAPACITY, dropped_capacity);
+    return report_cut_short(w, offset, "face list", complete, count);
+}
+
+bool read_mapping_list(walk_state& w, long offset)
+{
+    uint16_t count;
+    if (!read_count(w, offset, "mapping list", &count))
+        return false;
+    Model* m = w.model;
+    const int32_t first = w.vertex_base;
+    const uint32_t complete = complete_records(w, count, TEXCOORD_RECORD);
+    const uint32_t stored = min_u32(complete, static_cast<uint32_t>(MODEL_CAPACITY - first));
+    for (uint32_t k = 0; k < stored; ++k) {
+        model_texcoord& t = m->texcoords[first + static_cast<int32_t>(k)];
+        read_f32(&w.cursor, &t.u);
+        read_f32(&w.cursor, &t.v);
+        std::printf("Koordynaty: %f, %f\n", static_cast<double>(t.u), static_cast<double>(t.v));
+    }
+    skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * TEXCOORD_RECORD);
+    if (stored < complete)
+        note(w, offset, "mapping list passes the capacity of %d coordinates; %u not stored",
+             MODEL_CAPACITY, complete - stored);
+    return report_cut_short(w, offset, "mapping list", complete, count);
+}
+
+// Reads one chunk header and what the flat walk takes from its body.
+bool walk_chunk(walk_state& w)
+{
+    const long offset = w.cursor.pos;
+    uint16_t id;
+    uint32_t length;
+    if (cursor_left(&w.cursor) < CHUNK_HEADER_SIZE) {
+        note(w, offset, "%ld trailing byte(s) are too few for a chunk header; stopping",
+             cursor_left(&w.cursor));
+        return false;
+    }
+    read_u16(&w.cursor, &id);
+    read_u32(&w.cursor, &length);
+    // A shorter length would make the walk stand still or run backwards.
+    if (length < CHUNK_HEADER_SIZE) {
+        note(w, offset, "chunk 0x%04X has length %u, below its own header; stopping", id,
+             length);
+        return false;
+    }
+    switch (id) {
+    case CHUNK_MAIN:
+    case CHUNK_EDITOR:
+    case CHUNK_MESH:
+        return true;
+    case CHUNK_OBJECT:
+        return read_object_name(w, offset);
+    case CHUNK_VERTICES:
+        return read_vertex_list(w, offset);
+    case CHUNK_FACES:
+        return read_face_list(w, offset);
+    case CHUNK_MAPPING:
+        return read_mapping_list(w, offset);
+    default:
+        if (skip_bytes(&w.cursor, length - CHUNK_HEADER_SIZE))
+            return true;
+        note(w, offset, "chunk 0x%04X of length %u runs past the end of the file; stopping",
+             id, length);
+        return false;
+    }
+}
+
+}  // namespace
+
+bool load_3ds_model(Model* model, const char* path)
+{
+    model->vertex_count = 0;
+    model->face_count = 0;
+    walk_state w{};
+    w.path = path;
+    w.model = model;
+    if (!cursor_open(&w.cursor, path))
+        return false;
+    while (w.cursor.pos < w.cursor.size && walk_chunk(w)) {
+    }
+    cursor_close(&w.cursor);
+    // The lines must reach a pipe even if the process is killed later.
+    std::fflush(stdout);
+    return true;
+}
+
+void normalize_model(Model* model)
+{
+    float min[3] = {0.0f, 0.0f, 0.0f};
+    float max[3] = {0.0f, 0.0f, 0.0f};
+    for (int32_t i = 0; i < model->vertex_count; ++i) {
+        const model_vertex& v = model->vertices[i];
+        const float p[3] = {v.x, v.y, v.z};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (p[axis] < min[axis])
+                min[axis] = p[axis];
+            if (p[axis] > max[axis])
+                max[axis] = p[axis];
+        }
+    }
+    // min <= 0, so d = max + min: twice the centre of the box on that axis.
+    float d[3];
+    for (int axis = 0; axis < 3; ++axis)
+        d[axis] = max[axis] - std::fabs(min[axis]);
+    std::printf("offesty: %f %f %f\n", static_cast<double>(min[0]), static_cast<double>(max[0]),
+                static_cast<double>(d[0]));
+    std::fflush(stdout);
+
+    float extent = 0.0f;
+    for (int axis = 0; axis < 3; ++axis)
+        if (max[axis] - min[axis] > extent)
+            extent = max[axis] - min[axis];
+    const bool scale_it = extent > 0.0f;
+    const float scale = scale_it ? 10.0f / extent : 1.0f;
+    for (int32_t i = 0; i < model->vertex_count; ++i) {
+        model_vertex& v = model->vertices[i];
+        v.x -= d[0] * 0.5f;
+        v.y -= d[1] * 0.5f;
+        v.z -= d[2] * 0.5f;
+        if (scale_it) {
+            v.x *= scale;
+            v.y *= scale;
+            v.z *= scale;
+        }
+    }
+}

@@ -1,0 +1,102 @@
+#include "reader.h"
+
+#include <cstring>
+
+bool cursor_open(file_cursor* c, const char* path)
+{
+    *c = file_cursor{};
+    FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return false;
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0)
+        size = std::ftell(f);
+    // A path that opens but has no length (a directory, a pipe) reads as empty.
+    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0)
+        size = 0;
+    c->file = f;
+    c->size = size;
+    return true;
+}
+
+void cursor_close(file_cursor* c)
+{
+    if (c->file)
+        std::fclose(c->file);
+    c->file = nullptr;
+}
+
+bool read_bytes(file_cursor* c, void* dst, size_t n)
+{
+    if (static_cast<uint64_t>(cursor_left(c)) < n)
+        return false;
+    size_t got = std::fread(dst, 1, n, c->file);
+    if (got != n) {
+        // The file shrank under us: treat the rest as gone.
+        c->pos = c->size;
+        return false;
+    }
+    c->pos += static_cast<long>(n);
+    return true;
+}
+
+bool read_u8(file_cursor* c, uint8_t* v)
+{
+    return read_bytes(c, v, 1);
+}
+
+bool read_u16(file_cursor* c, uint16_t* v)
+{
+    uint8_t b[2];
+    if (!read_bytes(c, b, 2))
+        return false;
+    *v = static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return true;
+}
+
+bool read_u32(file_cursor* c, uint32_t* v)
+{
+    uint8_t b[4];
+    if (!read_bytes(c, b, 4))
+        return false;
+    *v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return true;
+}
+
+bool read_i32(file_cursor* c, int32_t* v)
+{
+    uint32_t u;
+    if (!read_u32(c, &u))
+        return false;
+    std::memcpy(v, &u, 4);
+    return true;
+}
+
+bool read_f32(file_cursor* c, float* v)
+{
+    uint32_t u;
+    if (!read_u32(c, &u))
+        return false;
+    std::memcpy(v, &u, 4);
+    return true;
+}
+
+bool skip_bytes(file_cursor* c, uint64_t n)
+{
+    if (static_cast<uint64_t>(cursor_left(c)) < n) {
+        seek_to(c, static_cast<uint64_t>(c->size));
+        return false;
+    }
+    return seek_to(c, static_cast<uint64_t>(c->pos) + n);
+}
+
+bool seek_to(file_cursor* c, uint64_t offset)
+{
+    if (offset > static_cast<uint64_t>(c->size))
+        return false;
+    if (std::fseek(c->file, static_cast<long>(offset), SEEK_SET) != 0)
+        return false;
+    c->pos = static_cast<long>(offset);
+    return true;
+}
