@@ -1,0 +1,475 @@
+// The 3DS reader and the normaliser, on files made by our writer (well
+// formed and deliberately broken) and on the shared real-world models.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "test_files.h"
+#include "writer.h"
+
+namespace {
+
+Model model;
+
+struct load_result {
+    bool opened;
+    std::string out;  // what the reader printed on stdout
+    std::string err;  // its notes on stderr
+};
+
+load_result load_bytes(const std::vector<uint8_t>& bytes)
+{
+    const std::string path = temp_path("model.3ds");
+    EXPECT_TRUE(write_file(path, bytes));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const bool opened = load_3ds_model(&model, path.c_str());
+    load_result r{opened, testing::internal::GetCapturedStdout(),
+                  testing::internal::GetCapturedStderr()};
+    return r;
+}
+
+std::string normalize_output()
+{
+    testing::internal::CaptureStdout();
+    normalize_model(&model);
+    return testing::internal::GetCapturedStdout();
+}
+
+int count_lines(const std::string& text, const std::string& prefix)
+{
+    int n = 0;
+    size_t at = 0;
+    while ((at = text.find(prefix, at)) != std::string::npos) {
+        ++n;
+        at += prefix.size();
+    }
+    return n;
+}
+
+mesh_object grid_object(const std::string& name, int vertex_count, float x0)
+{
+    mesh_object o;
+    o.name = name;
+    for (int i = 0; i < vertex_count; ++i) {
+        o.vertices.push_back({x0 + static_cast<float>(i), 1.0f, -1.0f});
+        o.uvs.push_back({0.25f * static_cast<float>(i % 4), 0.5f});
+    }
+    for (int i = 0; i + 2 < vertex_count; i += 3)
+        o.faces.push_back({static_cast<uint16_t>(i), static_cast<uint16_t>(i + 1),
+                           static_cast<uint16_t>(i + 2)});
+    return o;
+}
+
+// Raw chunk header, for files the writer would never make on its own.
+void put_header(byte_writer* w, uint16_t id, uint32_t length)
+{
+    put_u16(w, id);
+    put_u32(w, length);
+}
+
+}  // namespace
+
+// ---- well-formed files --------------------------------------------------
+
+TEST(ModelReader, SecondObjectIsAppendedAtTheVertexBase)
+{
+    mesh_object first = grid_object("first", 6, 0.0f);
+    mesh_object second = grid_object("second", 3, 10.0f);
+    second.uvs = {{0.5f, 1.0f}, {0.75f, 0.0f}, {1.0f, 0.25f}};
+    const load_result r = load_bytes(make_3ds({first, second}));
+
+    ASSERT_TRUE(r.opened);
+    EXPECT_EQ(model.vertex_count, 9);
+    EXPECT_EQ(model.face_count, 3);
+    EXPECT_FLOAT_EQ(model.vertices[6].x, 10.0f);  // the second mesh follows the first
+    // Its triangle's corners are raised by the first mesh's 6 vertices.
+    EXPECT_EQ(model.faces[2].a, 6);
+    EXPECT_EQ(model.faces[2].b, 7);
+    EXPECT_EQ(model.faces[2].c, 8);
+    // Its mapping coordinates land at its own vertices' indices.
+    EXPECT_FLOAT_EQ(model.texcoords[6].u, 0.5f);
+    EXPECT_FLOAT_EQ(model.texcoords[8].v, 0.25f);
+    EXPECT_STREQ(model.name, "second");
+    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 9);
+    EXPECT_NE(r.out.find("Koordynaty: 0.500000, 1.000000\n"), std::string::npos);
+    EXPECT_EQ(r.err, "") << "a well-formed file needs no notes";
+}
+
+TEST(ModelReader, PrintsOneLinePerMappingCoordinateInFileOrder)
+{
+    mesh_object o = grid_object("m", 3, 0.0f);
+    o.uvs = {{0.5f, 1.0f}, {-0.125f, 2.5f}, {1e6f, -0.0f}};
+    const load_result r = load_bytes(make_3ds({o}));
+    EXPECT_EQ(r.out,
+              "Koordynaty: 0.500000, 1.000000\n"
+              "Koordynaty: -0.125000, 2.500000\n"
+              "Koordynaty: 1000000.000000, -0.000000\n");
+}
+
+TEST(ModelReader, ShortMappingListLeavesTheRestAsItWas)
+{
+    std::memset(model.texcoords, 0, sizeof model.texcoords);
+    mesh_object o = grid_object("m", 6, 0.0f);
+    o.uvs = {{0.25f, 0.75f}, {0.5f, 0.5f}};
+    load_bytes(make_3ds({o}));
+    EXPECT_FLOAT_EQ(model.texcoords[1].u, 0.5f);
+    EXPECT_EQ(model.texcoords[2].u, 0.0f);
+    EXPECT_EQ(model.texcoords[5].v, 0.0f);
+}
+
+TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
+{
+    byte_writer w;
+    begin_chunk(&w, 0x4D4D);
+    begin_chunk(&w, 0xB000);  // keyframer data, with bytes that look like a vertex list
+    put_header(&w, 0x4110, 18);
+    put_u16(&w, 1);
+    put_f32(&w, 99.0f);
+    put_f32(&w, 99.0f);
+    put_f32(&w, 99.0f);
+    end_chunk(&w);
+    begin_chunk(&w, 0x3D3D);
+    begin_chunk(&w, 0x4000);
+    put_bytes(&w, "box", 4);
+    begin_chunk(&w, 0x4100);
+    put_vertex_list(&w, {{1, 2, 3}});
+    end_chunk(&w);
+    end_chunk(&w);
+    end_chunk(&w);
+    end_chunk(&w);
+    const load_result r = load_bytes(w.bytes);
+    EXPECT_EQ(model.vertex_count, 1);
+    EXPECT_FLOAT_EQ(model.vertices[0].x, 1.0f);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ModelReader, MissingFileLeavesAnEmptyModelAndSaysNothing)
+{
+    load_bytes(make_3ds({grid_object("keep", 3, 0.0f)}));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(load_3ds_model(&model, temp_path("no-such.3ds").c_str()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(model.vertex_count, 0);
+    EXPECT_EQ(model.face_count, 0);
+    EXPECT_STREQ(model.name, "keep") << "the name is not cleared";
+}
+
+// ---- capacity -----------------------------------------------------------
+
+TEST(ModelReader, VertexListPastCapacityIsCutAndTheNextChunkStillRead)
+{
+    mesh_object big = grid_object("big", 9995, 0.0f);
+    big.faces.clear();
+    mesh_object over = grid_object("over", 12, 0.0f);  // only 5 of these fit
+    over.faces = {{0, 1, 2}, {3, 4, 6}};                // the second has a corner not stored
+    mesh_object after = grid_object("after", 0, 0.0f);
+    const load_result r = load_bytes(make_3ds({big, over, after}));
+
+    EXPECT_EQ(model.vertex_count, MODEL_CAPACITY);
+    EXPECT_EQ(model.face_count, 1);
+    EXPECT_EQ(model.faces[0].a, 9995);
+    // Mapping entries at the base are stored up to the capacity only.
+    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 9995 + 5);
+    // The object after the overflow was still found where it stands.
+    EXPECT_STREQ(model.name, "after");
+    EXPECT_NE(r.err.find("capacity"), std::string::npos) << r.err;
+}
+
+TEST(ModelReader, FaceCountNeverPassesCapacity)
+{
+    mesh_object o = grid_object("faces", 3, 0.0f);
+    o.faces.assign(MODEL_CAPACITY + 7, mesh_face{0, 1, 2});
+    mesh_object after = grid_object("after", 0, 0.0f);
+    const load_result r = load_bytes(make_3ds({o, after}));
+    EXPECT_EQ(model.face_count, MODEL_CAPACITY);
+    EXPECT_STREQ(model.name, "after");
+    EXPECT_NE(r.err.find("7 not stored"), std::string::npos) << r.err;
+}
+
+// ---- malformed files ----------------------------------------------------
+
+TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)
+{
+    for (uint32_t length : {0u, 5u}) {
+        byte_writer w;
+        put_header(&w, 0x4D4D, 100);
+        put_header(&w, 0x1234, length);  // a skip of length - 6 would stand still or go back
+        put_header(&w, 0x4110, 20);
+        put_u16(&w, 1);
+        put_f32(&w, 1.0f);
+        put_f32(&w, 2.0f);
+        put_f32(&w, 3.0f);
+        const load_result r = load_bytes(w.bytes);
+        EXPECT_TRUE(r.opened);
+        EXPECT_EQ(model.vertex_count, 0) << "length " << length;
+        EXPECT_NE(r.err.find("offset 6:"), std::string::npos) << r.err;
+    }
+}
+
+TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
+{
+    // A vertex list of 3 records, the file ending inside or before the third.
+    for (size_t partial : {0u, 5u, 11u}) {
+        byte_writer w;
+        put_header(&w, 0x4110, 6 + 2 + 36);
+        put_u16(&w, 3);
+        for (int i = 0; i < 3; ++i) {
+            put_f32(&w, static_cast<float>(i + 1));
+            put_f32(&w, 0.0f);
+            put_f32(&w, 0.0f);
+        }
+        w.bytes.resize(w.bytes.size() - 12 + partial);
+        const load_result r = load_bytes(w.bytes);
+        EXPECT_EQ(model.vertex_count, 2) << partial;
+        EXPECT_FLOAT_EQ(model.vertices[1].x, 2.0f);
+        EXPECT_NE(r.err.find("2 of 3"), std::string::npos) << r.err;
+    }
+    // A face list ending inside its second record.
+    byte_writer faces;
+    put_vertex_list(&faces, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    put_header(&faces, 0x4120, 6 + 2 + 16);
+    put_u16(&faces, 2);
+    for (uint16_t v : {0, 1, 2, 7, 0, 2})
+        put_u16(&faces, v);
+    load_result r = load_bytes(faces.bytes);
+    EXPECT_EQ(model.face_count, 1);
+    EXPECT_NE(r.err.find("1 of 2"), std::string::npos) << r.err;
+    // A mapping list ending inside its third record prints only the two whole ones.
+    byte_writer uvs;
+    put_vertex_list(&uvs, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    put_header(&uvs, 0x4140, 6 + 2 + 24);
+    put_u16(&uvs, 3);
+    for (float f : {0.5f, 0.25f, 1.0f, 0.0f, 0.75f})
+        put_f32(&uvs, f);
+    r = load_bytes(uvs.bytes);
+    EXPECT_EQ(r.out, "Koordynaty: 0.500000, 0.250000\nKoordynaty: 1.000000, 0.000000\n");
+}
+
+TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
+{
+    byte_writer w;
+    put_vertex_list(&w, {{1, 1, 1}});
+    put_header(&w, 0x4120, 8);
+    put_u8(&w, 1);  // half a count
+    load_result r = load_bytes(w.bytes);
+    EXPECT_EQ(model.vertex_count, 1);
+    EXPECT_NE(r.err.find("count"), std::string::npos) << r.err;
+
+    byte_writer tail;
+    put_vertex_list(&tail, {{1, 1, 1}});
+    put_u16(&tail, 0x4D4D);  // three bytes of a header
+    put_u8(&tail, 9);
+    r = load_bytes(tail.bytes);
+    EXPECT_EQ(model.vertex_count, 1);
+    EXPECT_NE(r.err.find("offset 20:"), std::string::npos) << r.err;
+}
+
+TEST(ModelReader, SkipPastTheEndOfTheFileIsReported)
+{
+    byte_writer w;
+    put_vertex_list(&w, {{1, 1, 1}});
+    put_header(&w, 0xAFFF, 1000);
+    const load_result r = load_bytes(w.bytes);
+    EXPECT_TRUE(r.opened);
+    EXPECT_EQ(model.vertex_count, 1);
+    EXPECT_NE(r.err.find("0xAFFF"), std::string::npos) << r.err;
+}
+
+TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
+{
+    const std::string n19(19, 'a'), n20(20, 'b'), n25(25, 'c');
+    // 19: stored with its NUL in all 20 bytes.
+    load_result r = load_bytes(make_3ds({grid_object(n19, 3, 0.0f)}));
+    EXPECT_EQ(std::string(model.name, 20), n19 + '\0');
+    EXPECT_EQ(model.vertex_count, 3);
+    EXPECT_EQ(r.err, "");
+    // 20 and 25: the first 20 bytes kept, the rest up to the NUL skipped, so
+    // the mesh after the name is still read where it stands.
+    for (const std::string& name : {n20, n25}) {
+        r = load_bytes(make_3ds({grid_object(name, 3, 0.0f)}));
+        EXPECT_EQ(std::string(model.name, 20), name.substr(0, 20));
+        EXPECT_EQ(model.vertex_count, 3) << name.size();
+        EXPECT_EQ(model.face_count, 1);
+        EXPECT_NE(r.err.find(std::to_string(name.size()) + " bytes"), std::string::npos) << r.err;
+    }
+}
+
+TEST(ModelReader, NameRunningIntoTheEndOfTheFileStopsTheWalk)
+{
+    byte_writer w;
+    put_header(&w, 0x4000, 100);
+    put_bytes(&w, "unterminated", 12);
+    const load_result r = load_bytes(w.bytes);
+    EXPECT_TRUE(r.opened);
+    EXPECT_NE(r.err.find("name"), std::string::npos) << r.err;
+}
+
+TEST(ModelReader, TriangleWithACornerPastTheStoredVerticesIsDropped)
+{
+    mesh_object first = grid_object("first", 3, 0.0f);
+    mesh_object second = grid_object("second", 3, 5.0f);
+    // Corner 3 of the second mesh is vertex 6, one past the six stored.
+    second.faces = {{0, 1, 3}, {2, 1, 0}, {0, 65535, 1}};
+    const load_result r = load_bytes(make_3ds({first, second}));
+    EXPECT_EQ(model.vertex_count, 6);
+    ASSERT_EQ(model.face_count, 2) << "one good face of each mesh";
+    EXPECT_EQ(model.faces[1].a, 5);
+    EXPECT_EQ(model.faces[1].c, 3);
+    EXPECT_NE(r.err.find("2 triangle(s)"), std::string::npos) << r.err;
+}
+
+// ---- normalisation ------------------------------------------------------
+
+struct normalize_case {
+    const char* what;
+    std::vector<mesh_vertex> vertices;
+    const char* line;
+    mesh_vertex expect_min;
+    mesh_vertex expect_max;
+};
+
+TEST(Normalize, CentresTheBoxThatHoldsTheOriginAndScalesItToTen)
+{
+    const normalize_case cases[] = {
+        {"x from 2 to 4: the box from 0 is centred, not the model",
+         {{2, 0, 0}, {4, 0, 0}},
+         "offesty: 0.000000 4.000000 4.000000\n",
+         {0, 0, 0},
+         {5, 0, 0}},
+        {"mixed signs on every axis",
+         {{-1, -1, -2}, {3, 1, 2}},
+         "offesty: -1.000000 3.000000 2.000000\n",
+         {-5, -2.5f, -5},
+         {5, 2.5f, 5}},
+        {"all at the origin: no scaling",
+         {{0, 0, 0}, {0, 0, 0}},
+         "offesty: 0.000000 0.000000 0.000000\n",
+         {0, 0, 0},
+         {0, 0, 0}},
+        {"one vertex below the origin: the box runs up to 0",
+         {{-8, -2, 0}},
+         "offesty: -8.000000 0.000000 -8.000000\n",
+         {-5, -1.25f, 0},
+         {-5, -1.25f, 0}},
+    };
+    for (const normalize_case& c : cases) {
+        model.vertex_count = static_cast<int32_t>(c.vertices.size());
+        for (size_t i = 0; i < c.vertices.size(); ++i)
+            model.vertices[i] = {c.vertices[i].x, c.vertices[i].y, c.vertices[i].z};
+        EXPECT_EQ(normalize_output(), c.line) << c.what;
+        mesh_vertex lo = {1e9f, 1e9f, 1e9f}, hi = {-1e9f, -1e9f, -1e9f};
+        for (int32_t i = 0; i < model.vertex_count; ++i) {
+            const model_vertex& v = model.vertices[i];
+            lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+            hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
+        }
+        EXPECT_FLOAT_EQ(lo.x, c.expect_min.x) << c.what;
+        EXPECT_FLOAT_EQ(lo.y, c.expect_min.y) << c.what;
+        EXPECT_FLOAT_EQ(lo.z, c.expect_min.z) << c.what;
+        EXPECT_FLOAT_EQ(hi.x, c.expect_max.x) << c.what;
+        EXPECT_FLOAT_EQ(hi.y, c.expect_max.y) << c.what;
+        EXPECT_FLOAT_EQ(hi.z, c.expect_max.z) << c.what;
+    }
+}
+
+TEST(Normalize, EmptyModelPrintsZerosAndTouchesNothing)
+{
+    model.vertex_count = 0;
+    model.vertices[0] = {7, 7, 7};
+    EXPECT_EQ(normalize_output(), "offesty: 0.000000 0.000000 0.000000\n");
+    EXPECT_FLOAT_EQ(model.vertices[0].x, 7.0f);
+}
+
+TEST(Normalize, UsesSinglePrecisionWithTheScaleRoundedToFloat)
+{
+    // 10 / 3 rounds differently in float and double; the result must be the
+    // float product with the float scale.
+    model.vertex_count = 1;
+    model.vertices[0] = {3.0f, 1.0f, 0.0f};
+    normalize_output();
+    const float scale = 10.0f / 3.0f;
+    EXPECT_EQ(model.vertices[0].x, (3.0f - 1.5f) * scale);
+    EXPECT_EQ(model.vertices[0].y, (1.0f - 0.5f) * scale);
+}
+
+// ---- the shared real-world models ----------------------------------------
+
+struct shared_model {
+    const char* file;
+    int vertices;
+    int faces;
+    int texcoords;
+    const char* line;  // empty: the data's table gives no line
+};
+
+const shared_model shared_models[] = {
+    {"CameraRollAnim.3ds", 26, 12, 26, "offesty: -24.786327 45.868946 21.082619\n"},
+    {"CameraRollAnimWithChildObject.3ds", 52, 24, 52, "offesty: -54.889870 45.868946 -9.020924\n"},
+    {"RotatingCube.3DS", 26, 12, 26, "offesty: -46.092499 8.761116 -37.331383\n"},
+    {"TargetCameraAnim.3ds", 26, 12, 26, ""},
+    {"cube_with_diffuse_texture.3DS", 32, 12, 32, "offesty: -50.000004 0.000008 -49.999996\n"},
+    {"cubes_with_alpha.3DS", 130, 60, 130, "offesty: -856.310974 98.810463 -757.500488\n"},
+    {"fels.3ds", 386, 768, 0, "offesty: -2.221913 1.282885 -0.939029\n"},
+    {"test1.3ds", 288, 108, 288, "offesty: -10.343208 9.850850 -0.492358\n"},
+    {"empty.3ds", 0, 0, 0, "offesty: 0.000000 0.000000 0.000000\n"},
+};
+
+TEST(SharedModels, CountsAndNormalisationLineMatchTheTable)
+{
+    for (const shared_model& m : shared_models) {
+        const std::string path = testdata_path("3ds/") + m.file;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(load_3ds_model(&model, path.c_str())) << path;
+        const std::string loading = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << m.file;
+        EXPECT_EQ(model.vertex_count, m.vertices) << m.file;
+        EXPECT_EQ(model.face_count, m.faces) << m.file;
+        EXPECT_EQ(count_lines(loading, "Koordynaty: "), m.texcoords) << m.file;
+        for (int32_t i = 0; i < model.face_count; ++i) {
+            ASSERT_LT(model.faces[i].a, model.vertex_count) << m.file;
+            ASSERT_LT(model.faces[i].b, model.vertex_count) << m.file;
+            ASSERT_LT(model.faces[i].c, model.vertex_count) << m.file;
+        }
+        const std::string line = normalize_output();
+        if (*m.line) {
+            EXPECT_EQ(line, m.line) << m.file;
+        }
+    }
+}
+
+TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
+{
+    for (const shared_model& m : shared_models) {
+        const std::string path = testdata_path("3ds/") + m.file;
+        testing::internal::CaptureStdout();
+        load_3ds_model(&model, path.c_str());
+        normalize_model(&model);
+        const std::string expected = testing::internal::GetCapturedStdout();
+
+        const command_result r = run_command({ASSET_INFO, "model", path});
+        EXPECT_EQ(r.status, 0) << m.file;
+        EXPECT_EQ(r.out, expected) << m.file;
+        EXPECT_NE(r.err.find("vertices: " + std::to_string(m.vertices) + "\n"), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("faces: " + std::to_string(m.faces) + "\n"), std::string::npos);
+        EXPECT_NE(r.err.find("texture coordinates: " + std::to_string(m.texcoords) + "\n"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)
+{
+    const command_result r = run_command({ASSET_INFO, "model", temp_path("absent.3ds")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "offesty: 0.000000 0.000000 0.000000\n");
+    EXPECT_NE(r.err.find("cannot open"), std::string::npos);
+}
