@@ -1,0 +1,33 @@
+# Shell helpers for running our programs on a private Xvfb; sourced by the
+# demo and screenshot scripts.
+
+# Starts Xvfb on a free display, exports DISPLAY and stops the server when
+# the calling shell exits.
+start_xvfb() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local number
+    read -r number < "$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+}
+
+# capture_window TITLE_REGEX OUT.png: saves the first window whose title
+# matches, waiting up to five seconds for it to appear.
+capture_window() {
+    local id="" tries=0
+    while [ -z "$id" ] && [ "$tries" -lt 50 ]; do
+        id=$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] || sleep 0.1
+        tries=$((tries + 1))
+    done
+    if [ -z "$id" ]; then
+        echo "no window titled $1 appeared" >&2
+        return 1
+    fi
+    xwd -silent -id "$id" | convert xwd:- "$2"
+}
