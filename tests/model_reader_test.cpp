@@ -2,6 +2,7 @@
 // formed and deliberately broken) and on the shared real-world models.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -472,4 +473,35 @@ TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "offesty: 0.000000 0.000000 0.000000\n");
     EXPECT_NE(r.err.find("cannot open"), std::string::npos);
+}
+
+// ---- the printed lines ----------------------------------------------------
+
+TEST(ModelReader, MappingLinesAreByteForByteWhatPrintfMakes)
+{
+    std::vector<float> values = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 1e-7f, -1e-7f, 5e-7f, 4.9999997e-7f,
+                                 0.0078125f, 0.0234375f, 2.5e-6f, 123456.789f, 16777216.0f,
+                                 3.4028235e38f, -3.4028235e38f, 1.17549435e-38f, 1e-45f,
+                                 INFINITY, -INFINITY, NAN, -NAN};
+    // And every exponent, with pseudo-random mantissas.
+    uint32_t state = 12345;
+    while (values.size() < 9000) {
+        state = state * 1664525u + 1013904223u;
+        float f;
+        std::memcpy(&f, &state, 4);
+        values.push_back(f);
+    }
+    mesh_object o;
+    o.name = "numbers";
+    std::string expected;
+    for (size_t i = 0; i + 1 < values.size(); i += 2) {
+        o.vertices.push_back({0, 0, 0});
+        o.uvs.push_back({values[i], values[i + 1]});
+        char line[200];
+        std::snprintf(line, sizeof line, "Koordynaty: %f, %f\n", static_cast<double>(values[i]),
+                      static_cast<double>(values[i + 1]));
+        expected += line;
+    }
+    const load_result r = load_bytes(make_3ds({o}));
+    EXPECT_EQ(r.out, expected);
 }
