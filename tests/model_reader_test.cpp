@@ -194,6 +194,72 @@ TEST(ModelReader, FaceCountNeverPassesCapacity)
     EXPECT_NE(r.err.find("7 not stored"), std::string::npos) << r.err;
 }
 
+// Lists many times longer than one read of the file: every record lands at
+// its own index, a dropped triangle is reported at its own offset, and the
+// capacity cut falls on the right record.
+TEST(ModelReader, LongListsKeepEveryRecordInItsPlace)
+{
+    const auto u16 = [](int v) { return static_cast<uint16_t>(v); };
+    mesh_object first, second, after;
+    first.name = "first";
+    second.name = "second";
+    after.name = "after";
+    for (int i = 0; i < 6000; ++i) {
+        first.vertices.push_back({static_cast<float>(i), static_cast<float>(-i), 0.5f * i});
+        first.uvs.push_back({i / 8.0f, -i / 16.0f});
+        first.faces.push_back({u16(i), u16(i * 7 % 6000), u16(i * 13 % 6000)});
+    }
+    for (int i = 0; i < 4000; ++i) {
+        second.vertices.push_back({10000.0f + i, 1.0f, 2.0f});
+        second.uvs.push_back({0.25f * i, 3.0f});
+    }
+    // Record 3000 points past the mesh and is dropped; records from 4001 on
+    // pass the capacity of 10000 triangles.
+    for (int i = 0; i < 4004; ++i)
+        second.faces.push_back(i == 3000 ? mesh_face{0, 4000, 1}
+                                         : mesh_face{u16(i % 4000), u16((i + 1) % 4000),
+                                                     u16((i + 2) % 4000)});
+    const load_result r = load_bytes(make_3ds({first, second, after}));
+
+    ASSERT_EQ(model.vertex_count, 10000);
+    ASSERT_EQ(model.face_count, MODEL_CAPACITY);
+    for (int i = 0; i < 6000; ++i) {
+        ASSERT_EQ(model.vertices[i].x, static_cast<float>(i)) << i;
+        ASSERT_EQ(model.vertices[i].y, static_cast<float>(-i)) << i;
+        ASSERT_EQ(model.vertices[i].z, 0.5f * i) << i;
+        ASSERT_EQ(model.texcoords[i].u, i / 8.0f) << i;
+        ASSERT_EQ(model.texcoords[i].v, -i / 16.0f) << i;
+        ASSERT_EQ(model.faces[i].a, i) << i;
+        ASSERT_EQ(model.faces[i].b, i * 7 % 6000) << i;
+        ASSERT_EQ(model.faces[i].c, i * 13 % 6000) << i;
+    }
+    for (int i = 0; i < 4000; ++i) {
+        ASSERT_EQ(model.vertices[6000 + i].x, 10000.0f + i) << i;
+        ASSERT_EQ(model.texcoords[6000 + i].u, 0.25f * i) << i;
+        const int record = i < 3000 ? i : i + 1;  // the stored after the dropped one
+        ASSERT_EQ(model.faces[6000 + i].a, 6000 + record % 4000) << i;
+        ASSERT_EQ(model.faces[6000 + i].c, 6000 + (record + 2) % 4000) << i;
+    }
+    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 10000);
+    char line[100];
+    std::snprintf(line, sizeof line, "\nKoordynaty: %f, %f\n", 5999 / 8.0, -5999 / 16.0);
+    EXPECT_NE(r.out.find(std::string(line) + "Koordynaty: 0.000000, 3.000000\n"),
+              std::string::npos);
+    EXPECT_STREQ(model.name, "after") << "the walk goes on after the cut list";
+
+    // "<file>: offset <record>: 1 triangle(s) of the face list at offset <list> ..."
+    const std::string dropped = ": 1 triangle(s) of the face list at offset ";
+    const size_t at = r.err.find(dropped);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const size_t record_at = r.err.rfind("offset ", at) + 7;
+    const long record_offset = std::stol(r.err.substr(record_at, at - record_at));
+    const long list_offset = std::stol(r.err.substr(at + dropped.size()));
+    EXPECT_EQ(record_offset, list_offset + 6 + 2 + 3000 * 8);
+    EXPECT_NE(r.err.find("face list passes the capacity of 10000 triangles; 3 not stored"),
+              std::string::npos)
+        << r.err;
+}
+
 // ---- malformed files ----------------------------------------------------
 
 TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)

@@ -90,6 +90,28 @@ void note(const walk_state& w, long offset, const char* format, ...)
 
 uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
+// Lists are read a block of records at a time and taken apart here: one
+// stdio call per field was most of the reader's cost.
+uint8_t block[1 << 14];
+
+uint16_t u16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+float f32_at(const uint8_t* p)
+{
+    const uint32_t u = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                       (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+// Reads the next min(count, what fits in the block) records; returns how many.
+uint32_t read_block(walk_state& w, uint32_t count, uint32_t record_size)
+{
+    const uint32_t n = min_u32(count, static_cast<uint32_t>(sizeof block) / record_size);
+    return read_bytes(&w.cursor, block, static_cast<size_t>(n) * record_size) ? n : 0;
+}
+
 // Of the `count` records a list declares, how many are wholly in the file.
 uint32_t complete_records(const walk_state& w, uint16_t count, uint32_t record_size)
 {
@@ -155,11 +177,17 @@ bool read_vertex_list(walk_state& w, long offset)
     const int32_t first = m->vertex_count;
     const uint32_t complete = complete_records(w, count, VERTEX_RECORD);
     const uint32_t stored = min_u32(complete, static_cast<uint32_t>(MODEL_CAPACITY - first));
-    for (uint32_t k = 0; k < stored; ++k) {
-        model_vertex& v = m->vertices[first + static_cast<int32_t>(k)];
-        read_f32(&w.cursor, &v.x);
-        read_f32(&w.cursor, &v.y);
-        read_f32(&w.cursor, &v.z);
+    for (uint32_t k = 0; k < stored;) {
+        const uint32_t n = read_block(w, stored - k, VERTEX_RECORD);
+        if (n == 0)
+            break;
+        for (uint32_t j = 0; j < n; ++j, ++k) {
+            const uint8_t* p = block + j * VERTEX_RECORD;
+            model_vertex& v = m->vertices[first + static_cast<int32_t>(k)];
+            v.x = f32_at(p);
+            v.y = f32_at(p + 4);
+            v.z = f32_at(p + 8);
+        }
     }
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * VERTEX_RECORD);
     w.vertex_base = static_cast<uint16_t>(first);
@@ -179,29 +207,34 @@ bool read_face_list(walk_state& w, long offset)
     const uint32_t complete = complete_records(w, count, FACE_RECORD);
     uint32_t dropped_corner = 0, dropped_capacity = 0;
     long first_bad = -1;
-    for (uint32_t k = 0; k < complete; ++k) {
-        if (m->face_count >= MODEL_CAPACITY) {
-            dropped_capacity = complete - k;
-            skip_bytes(&w.cursor, static_cast<uint64_t>(dropped_capacity) * FACE_RECORD);
+    uint32_t k = 0, taken = 0;  // records looked at; records read from the file
+    while (k < complete && m->face_count < MODEL_CAPACITY) {
+        const long block_offset = w.cursor.pos;
+        const uint32_t n = read_block(w, complete - taken, FACE_RECORD);
+        if (n == 0)
             break;
+        taken += n;
+        uint32_t j = 0;
+        for (; j < n && m->face_count < MODEL_CAPACITY; ++j) {
+            // The fourth value of a record, its flags, is not used.
+            const uint8_t* p = block + j * FACE_RECORD;
+            const model_face face = {w.vertex_base + u16_at(p), w.vertex_base + u16_at(p + 2),
+                                     w.vertex_base + u16_at(p + 4)};
+            // A corner past the stored vertices would make drawing read outside the arrays.
+            if (face.a >= m->vertex_count || face.b >= m->vertex_count ||
+                face.c >= m->vertex_count) {
+                if (first_bad < 0)
+                    first_bad = block_offset + static_cast<long>(j * FACE_RECORD);
+                ++dropped_corner;
+                continue;
+            }
+            m->faces[m->face_count++] = face;
         }
-        const long record_offset = w.cursor.pos;
-        uint16_t a, b, c, flags;
-        read_u16(&w.cursor, &a);
-        read_u16(&w.cursor, &b);
-        read_u16(&w.cursor, &c);
-        read_u16(&w.cursor, &flags);
-        const model_face face = {w.vertex_base + a, w.vertex_base + b, w.vertex_base + c};
-        // A corner past the stored vertices would make drawing read outside the arrays.
-        if (face.a >= m->vertex_count || face.b >= m->vertex_count ||
-            face.c >= m->vertex_count) {
-            if (first_bad < 0)
-                first_bad = record_offset;
-            ++dropped_corner;
-            continue;
-        }
-        m->faces[m->face_count++] = face;
+        k += j;
     }
+    if (m->face_count >= MODEL_CAPACITY)
+        dropped_capacity = complete - k;
+    skip_bytes(&w.cursor, static_cast<uint64_t>(complete - taken) * FACE_RECORD);
     if (dropped_corner > 0)
         note(w, first_bad,
              "%u triangle(s) of the face list at offset %ld have a corner at or past vertex "
@@ -222,11 +255,17 @@ bool read_mapping_list(walk_state& w, long offset)
     const int32_t first = w.vertex_base;
     const uint32_t complete = complete_records(w, count, TEXCOORD_RECORD);
     const uint32_t stored = min_u32(complete, static_cast<uint32_t>(MODEL_CAPACITY - first));
-    for (uint32_t k = 0; k < stored; ++k) {
-        model_texcoord& t = m->texcoords[first + static_cast<int32_t>(k)];
-        read_f32(&w.cursor, &t.u);
-        read_f32(&w.cursor, &t.v);
-        print_mapping_line(t.u, t.v);
+    for (uint32_t k = 0; k < stored;) {
+        const uint32_t n = read_block(w, stored - k, TEXCOORD_RECORD);
+        if (n == 0)
+            break;
+        for (uint32_t j = 0; j < n; ++j, ++k) {
+            const uint8_t* p = block + j * TEXCOORD_RECORD;
+            model_texcoord& t = m->texcoords[first + static_cast<int32_t>(k)];
+            t.u = f32_at(p);
+            t.v = f32_at(p + 4);
+            print_mapping_line(t.u, t.v);
+        }
     }
     flush_lines();
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * TEXCOORD_RECORD);

@@ -88,6 +88,11 @@ bool skip_bytes(file_cursor* c, uint64_t n)
         seek_to(c, static_cast<uint64_t>(c->size));
         return false;
     }
+    // Short skips (row padding, an empty rest) are read past: every fseek is
+    // a system call and drops what stdio had buffered.
+    uint8_t scratch[64];
+    if (n <= sizeof scratch)
+        return n == 0 || read_bytes(c, scratch, static_cast<size_t>(n));
     return seek_to(c, static_cast<uint64_t>(c->pos) + n);
 }
 
