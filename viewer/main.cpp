@@ -12,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // On Windows the GLUT header turns these two calls into their
+    // __glut...WithExit forms, handing GLUT the C library's exit.
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(window_width, window_height);
