@@ -18,7 +18,10 @@ struct bmp_image {
     int32_t height = 0;          // always positive
     std::vector<uint8_t> rgba;   // width * height * 4; row 0 is the picture's bottom row
     std::string kind;            // what was decoded: bits, compression, header
-    std::string warning;         // what was wrong with a file decoded in part; empty if none
+    // What was wrong with a file decoded anyway (rows missing, a broken RLE
+    // stream, header fields that disagree with the file), notes joined by
+    // "; "; empty if none.
+    std::string warning;
 };
 
 // The decoder alone takes no side longer than this.
