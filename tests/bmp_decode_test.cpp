@@ -1,0 +1,305 @@
+// The BMP decoder on uncompressed 24-bit files: the byte order, row padding,
+// top-down storage, the pixel offset, short files and the refusals, on files
+// made by our writer and on the shared real ones; then asset_info on them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bmp_checks.h"
+#include "test_files.h"
+#include "texture.h"
+#include "writer.h"
+
+namespace {
+
+// Pixel bytes that differ from pixel to pixel and from row to row.
+std::vector<uint8_t> sample_rgb(int32_t width, int32_t height)
+{
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<uint8_t>(i * 29 + 7);
+    return rgb;
+}
+
+// What the texture must hold for `rgb` given bottom row first: the same
+// pixels in the same order, each with alpha 255.
+std::vector<uint8_t> opaque(const std::vector<uint8_t>& rgb)
+{
+    std::vector<uint8_t> rgba;
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        rgba.insert(rgba.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 255});
+    return rgba;
+}
+
+void set_u32(std::vector<uint8_t>* bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes->at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void set_u16(std::vector<uint8_t>* bytes, size_t at, uint16_t v)
+{
+    bytes->at(at) = static_cast<uint8_t>(v);
+    bytes->at(at + 1) = static_cast<uint8_t>(v >> 8);
+}
+
+TEST(BmpDecode, BlueGreenRedBytesBecomeRedGreenBlueWithOpaqueAlpha)
+{
+    std::vector<uint8_t> bytes = make_bmp24(4, 2, sample_rgb(4, 2));
+    bytes[54] = 0x10;
+    bytes[55] = 0x20;
+    bytes[56] = 0x30;
+    bmp_image image;
+    std::string reason;
+    ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
+    EXPECT_EQ(image.width, 4);
+    EXPECT_EQ(image.height, 2);
+    ASSERT_EQ(image.rgba.size(), 32u);
+    EXPECT_EQ(std::vector<uint8_t>(image.rgba.begin(), image.rgba.begin() + 4),
+              (std::vector<uint8_t>{0x30, 0x20, 0x10, 0xFF}));
+    for (size_t i = 3; i < image.rgba.size(); i += 4)
+        EXPECT_EQ(image.rgba[i], 0xFF) << "byte " << i;
+    EXPECT_EQ(image.warning, "");
+}
+
+TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
+{
+    // Widths 1 to 7 give 1, 2, 3, 0, 1, 2, 3 padding bytes per row; 4 has none.
+    for (int32_t width = 1; width <= 7; ++width) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const std::vector<uint8_t> rgb = sample_rgb(width, 3);
+        bmp_image image;
+        std::string reason;
+        ASSERT_TRUE(decode_bytes(make_bmp24(width, 3, rgb), &image, &reason)) << reason;
+        EXPECT_EQ(image.rgba, opaque(rgb));
+        EXPECT_EQ(image.warning, "");
+    }
+}
+
+TEST(BmpDecode, TopDownFileIsFlippedSoTextureRowZeroIsThePictureBottom)
+{
+    const std::vector<uint8_t> rgb = sample_rgb(5, 4);
+    bmp24_options top_down;
+    top_down.top_down = true;
+    bmp_image image;
+    std::string reason;
+    ASSERT_TRUE(decode_bytes(make_bmp24(5, 4, rgb, top_down), &image, &reason)) << reason;
+    EXPECT_EQ(image.height, 4);
+    EXPECT_EQ(image.rgba, opaque(rgb));
+    EXPECT_NE(image.kind.find("top-down"), std::string::npos) << image.kind;
+}
+
+TEST(BmpDecode, PixelsAreReadFromTheOffsetPastColourTableAndLongerHeaders)
+{
+    const std::vector<uint8_t> rgb = sample_rgb(6, 3);
+    const struct {
+        uint32_t info_size;
+        uint32_t palette_entries;
+    } cases[] = {{40, 256}, {40, 1}, {108, 0}, {124, 3}, {52, 0}, {56, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("info header " + std::to_string(c.info_size) + ", colour table " +
+                     std::to_string(c.palette_entries));
+        bmp24_options options;
+        options.info_size = c.info_size;
+        options.palette_entries = c.palette_entries;
+        bmp_image image;
+        std::string reason;
+        ASSERT_TRUE(decode_bytes(make_bmp24(6, 3, rgb, options), &image, &reason)) << reason;
+        EXPECT_EQ(image.rgba, opaque(rgb));
+    }
+}
+
+TEST(BmpDecode, LastRowWithoutItsPaddingIsStillWhole)
+{
+    const std::vector<uint8_t> rgb = sample_rgb(5, 3);  // 15 bytes a row, 1 of padding
+    std::vector<uint8_t> bytes = make_bmp24(5, 3, rgb);
+    bytes.pop_back();
+    set_u32(&bytes, BMP_FILE_SIZE, static_cast<uint32_t>(bytes.size()));
+    bmp_image image;
+    std::string reason;
+    ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
+    EXPECT_EQ(image.rgba, opaque(rgb));
+    EXPECT_EQ(image.warning, "");
+}
+
+TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
+{
+    // 6 rows of 16 bytes; cutting 40 leaves 3 whole rows and half of a fourth.
+    for (const bool top_down : {false, true}) {
+        SCOPED_TRACE(top_down ? "top-down" : "bottom-up");
+        const std::vector<uint8_t> rgb = sample_rgb(5, 6);
+        bmp24_options options;
+        options.top_down = top_down;
+        std::vector<uint8_t> bytes = make_bmp24(5, 6, rgb, options);
+        bytes.resize(bytes.size() - 40);
+        bmp_image image;
+        std::string reason;
+        ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
+        EXPECT_NE(image.warning.find("3 of 6 rows missing"), std::string::npos) << image.warning;
+
+        // The file's first rows are the bottom of a bottom-up picture and the
+        // top of a top-down one; the rows it lacks stay all zero.
+        const std::vector<uint8_t> want = opaque(rgb);
+        const size_t row = 5 * 4;
+        const size_t kept_from = top_down ? 3 * row : 0;
+        const size_t zero_from = top_down ? 0 : 3 * row;
+        EXPECT_TRUE(std::equal(want.begin() + kept_from, want.begin() + kept_from + 3 * row,
+                               image.rgba.begin() + kept_from));
+        EXPECT_EQ(std::vector<uint8_t>(image.rgba.begin() + zero_from,
+                                       image.rgba.begin() + zero_from + 3 * row),
+                  std::vector<uint8_t>(3 * row, 0));
+    }
+}
+
+struct refusal_case {
+    const char* name;
+    void (*spoil)(std::vector<uint8_t>* bytes);
+    const char* reason;  // a part of the reason given
+};
+
+TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
+{
+    // A 256 x 256 picture: decoding it would take a 256 KiB buffer, so any
+    // allocation made before a refusal shows as a large block.
+    const refusal_case cases[] = {
+        {"no BM signature", [](std::vector<uint8_t>* b) { b->at(1) = 'A'; }, "signature"},
+        {"info header of 20 bytes",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_INFO_SIZE, 20); }, "20 bytes"},
+        {"info header of 66 bytes",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_INFO_SIZE, 66); }, "66 bytes"},
+        // Bit depths other than 24 are decoded now; one no BMP has is still refused.
+        {"bit depth 30", [](std::vector<uint8_t>* b) { set_u16(b, BMP_BITS, 30); }, "30 bits"},
+        // RLE and bit fields are decoded now; embedded JPEG and PNG are not.
+        {"JPEG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 4); }, "JPEG"},
+        {"PNG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 5); }, "PNG"},
+        {"unknown compression",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 9); }, "unknown"},
+        {"RLE8 on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 1); },
+         "needs 8 bits"},
+        {"bit fields on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 3); },
+         "16 or 32 bits"},
+        {"zero width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, 0); }, "no area"},
+        {"negative width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, static_cast<uint32_t>(-256)); },
+         "no area"},
+        {"zero height", [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, 0); }, "no area"},
+        {"width past 32768", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, 32769); },
+         "larger than 32768"},
+        {"top-down height past 32768",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, static_cast<uint32_t>(-40000)); },
+         "larger than 32768"},
+        {"2 GiB of pixels",
+         [](std::vector<uint8_t>* b) {
+             set_u32(b, BMP_WIDTH, 32768);
+             set_u32(b, BMP_HEIGHT, 16384);
+         },
+         "2 GiB"},
+        {"most negative height",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, 0x80000000u); },
+         "larger than 32768"},
+        {"pixel offset past the end",
+         [](std::vector<uint8_t>* b) {
+             set_u32(b, BMP_PIXEL_OFFSET, static_cast<uint32_t>(b->size() + 1));
+         },
+         "past the end"},
+        {"pixel offset inside the headers",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_PIXEL_OFFSET, 30); }, "inside the headers"},
+        {"height promising far more rows than the file holds",
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, 600); }, "promises"},
+        {"file of 53 bytes", [](std::vector<uint8_t>* b) { b->resize(53); }, "54-byte"},
+        {"file of 10 bytes", [](std::vector<uint8_t>* b) { b->resize(10); }, "too short"},
+        {"empty file", [](std::vector<uint8_t>* b) { b->clear(); }, "0 bytes"},
+    };
+    const std::vector<uint8_t> good = make_bmp24(256, 256, sample_rgb(256, 256));
+    const std::string path = temp_path("refused.bmp");
+    for (const refusal_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bytes = good;
+        c.spoil(&bytes);
+        ASSERT_TRUE(write_file(path, bytes));
+        bmp_image image;
+        std::string reason;
+        reset_largest_allocation();
+        EXPECT_FALSE(decode_bmp_file(path.c_str(), &image, &reason));
+        EXPECT_LT(largest_allocation(), 4096u);
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        EXPECT_TRUE(image.rgba.empty());
+    }
+}
+
+TEST(BmpDecode, SharedTwentyFourBitFilesMatchTheirReferencePictures)
+{
+    // rgb24pal.bmp has a colour table: read from byte 54 it would be garbled.
+    for (const char* name : {"rgb24", "rgb24pal"}) {
+        SCOPED_TRACE(name);
+        bmp_image image;
+        std::string reason;
+        ASSERT_TRUE(decode_bmp_file(testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
+                                    &image, &reason))
+            << reason;
+        rgb_picture want;
+        ASSERT_TRUE(read_png(testdata_path(std::string("bmp/reference/") + name + ".png"), &want));
+        EXPECT_EQ(first_difference(picture_of(image), want), "");
+        for (int32_t x = 0; x < image.width; ++x)
+            ASSERT_EQ(texel_alpha(image, x, 0), 255);
+    }
+}
+
+// A binary PPM as asset_info writes it, top row first.
+bool read_ppm(const std::string& path, rgb_picture* picture)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> picture->width >> picture->height >> maxval;
+    if (!in || magic != "P6" || maxval != 255 || in.get() != '\n')
+        return false;
+    picture->rgb.assign(static_cast<size_t>(picture->width) * picture->height * 3, 0);
+    in.read(reinterpret_cast<char*>(picture->rgb.data()),
+            static_cast<std::streamsize>(picture->rgb.size()));
+    return static_cast<size_t>(in.gcount()) == picture->rgb.size() && in.peek() == EOF;
+}
+
+TEST(AssetInfoTexture, WritesTheDecodedPictureTopRowFirstAndItsSizeOnStdout)
+{
+    // One real file of each family the decoder has a row reader for.
+    const struct {
+        const char* name;
+        const char* kind;
+    } cases[] = {
+        {"rgb24pal", "24 bits per pixel, uncompressed, 40-byte info header, bottom-up"},
+        {"pal8topdown", "8 bits per pixel, uncompressed, 252-colour palette"},
+        {"pal4rle", "4 bits per pixel, RLE4"},
+        {"rgb16-565", "16 bits per pixel, bit fields 5-6-5"},
+        {"pal8os2", "12-byte OS/2 1.x core header"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string ppm = temp_path(std::string(c.name) + ".ppm");
+        const command_result r =
+            run_command({ASSET_INFO, "texture",
+                         testdata_path(std::string("bmp/good/") + c.name + ".bmp"), "--ppm", ppm});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "127x64\n");
+        EXPECT_NE(r.err.find(c.kind), std::string::npos) << r.err;
+        rgb_picture got, want;
+        ASSERT_TRUE(read_ppm(ppm, &got));
+        ASSERT_TRUE(read_png(testdata_path(std::string("bmp/reference/") + c.name + ".png"), &want));
+        EXPECT_EQ(first_difference(got, want), "");
+    }
+}
+
+TEST(AssetInfoTexture, RefusedFileExitsOneWithTheReasonOnStderrOnly)
+{
+    const std::string ppm = temp_path("refused.ppm");
+    const command_result r = run_command(
+        {ASSET_INFO, "texture", testdata_path("bmp/bad/reallybig.bmp"), "--ppm", ppm});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("larger than 32768"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(ppm).good());
+}
+
+}  // namespace
