@@ -10,7 +10,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y cmake g++ make pkg-config libgtest-dev \
-    freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libxtst-dev libpng-dev \
+    freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libpng-dev \
     xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick
 
 cmake -S . -B build
