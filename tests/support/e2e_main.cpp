@@ -1,0 +1,12 @@
+// GoogleTest main for end-to-end tests: every test in the binary runs
+// against one private Xvfb, whatever DISPLAY said before.
+#include <gtest/gtest.h>
+
+#include "support/xserver.h"
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new e2e::PrivateXServerEnvironment);
+    return RUN_ALL_TESTS();
+}
