@@ -1,0 +1,41 @@
+// Side-by-side comparisons: ours against a peer, in one process, on the
+// same input. Each side is a Google Benchmark named "<what>/<who>/<input>";
+// after the run one line per pair gives both medians and their ratio.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <string>
+
+// How a pair's throughput is shown: megabytes of input per second, or
+// frames per second, or none.
+enum class rate_kind { none, megabytes, frames };
+
+struct comparison {
+    std::string what;   // "3ds_load", "bmp_decode", "frame", "startup"
+    std::string input;  // a label for the input, e.g. "capacity" or "4096x4096"
+    double input_bytes = 0;
+    rate_kind rate = rate_kind::none;
+    std::string peer;   // the peer's name, e.g. "lib3ds"
+};
+
+using bench_body = std::function<void(benchmark::State&)>;
+
+// Registers both sides of one comparison; `ours` and `peer` time one run of
+// the job per iteration (the job's own set-up stays outside the loop).
+// Returns the two benchmarks for extra settings (manual time, iterations).
+std::pair<benchmark::internal::Benchmark*, benchmark::internal::Benchmark*>
+add_comparison(const comparison& c, bench_body ours, bench_body peer);
+
+// Takes our own options out of argv: --tsv=FILE (append one tab-separated
+// line per pair to FILE). Leaves the rest for Google Benchmark.
+void take_compare_options(int* argc, char** argv);
+
+// Runs every registered benchmark, with repetitions interleaved at random
+// unless the command line says otherwise, then prints the ratio lines.
+// Returns the process's exit status: 1 when a side failed or is missing.
+int run_comparisons(int argc, char** argv);
+
+// For the benchmarks' own options: the value of "--name=value" or nullptr.
+const char* option_value(const char* arg, const char* name);

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Runs every comparison against the peers, each in one process of its own,
+# prints each ratio, and rewrites the results part of docs/benchmarks.md and
+# the plot docs/benchmarks.png from this run's figures.
+#
+#   bash bench/run.sh [BUILD_FOLDER]      (default: build-bench)
+#
+# Installs what it needs with apt-get (sudo only when not root), builds with
+# -DSZABLON_BENCH=ON, writes its inputs and logs under BUILD_FOLDER. The
+# shared models are read from ../shared/testdata unless SZABLON_TESTDATA says
+# otherwise. The frame and start-up comparisons run on a private Xvfb with
+# Mesa's llvmpipe.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$(realpath -m "${1:-build-bench}")
+testdata=${SZABLON_TESTDATA:-$root/../shared/testdata}
+
+packages=(cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
+          libx11-dev xvfb xauth libbenchmark-dev lib3ds-dev libstb-dev gnuplot-nox)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update
+    $sudo apt-get install -y "${missing[@]}"
+fi
+
+cmake -S . -B "$build" -DSZABLON_BENCH=ON -DSZABLON_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j"$(nproc)"
+
+bin=$build/bench
+inputs=$build/bench-inputs
+results=$build/bench-results
+rm -rf "$inputs" "$results"
+mkdir -p "$inputs/demo" "$inputs/capacity" "$results"
+"$bin/make_bench_inputs" "$inputs"
+"$build/tools/make_demo_assets" "$inputs/demo" >/dev/null
+cp "$inputs/model-10000.3ds" "$inputs/capacity/szablon.3ds"
+cp "$inputs/demo/szablon.bmp" "$inputs/capacity/szablon.bmp"
+largest=$(ls -S "$testdata"/3ds/* | head -n 1)
+
+tsv=$results/results.tsv
+: > "$tsv"
+failed=0
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# One comparison: its own process, its full report in a log, its ratio line here.
+compare() {
+    local name=$1
+    shift
+    echo "== $name" >&2
+    if "$@" --tsv="$tsv" > "$results/$name.log" 2> "$results/$name.err"; then
+        grep '^ratio' "$results/$name.log"
+    else
+        grep '^ratio' "$results/$name.log" || true
+        echo "$name failed; see $results/$name.log and $results/$name.err" >&2
+        failed=1
+    fi
+}
+
+for n in 625 2500 5000; do
+    compare "3ds-$n" "$bin/bench_loaders" --3ds="model-$n:$inputs/model-$n.3ds"
+done
+compare 3ds-capacity "$bin/bench_loaders" --3ds="capacity:$inputs/model-10000.3ds"
+compare 3ds-largest "$bin/bench_loaders" --3ds="$(basename "$largest"):$largest"
+for size in 256x256 1024x1024 1021x1024 4096x4096; do
+    compare "bmp-$size" "$bin/bench_loaders" --bmp="$size:$inputs/bmp-$size.bmp"
+done
+
+source tools/xvfb_session.sh
+start_xvfb
+export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
+compare frame "$bin/bench_frame" --model="$inputs/capacity/szablon.3ds" \
+    --texture="$inputs/capacity/szablon.bmp"
+compare startup-demo "$bin/bench_startup" --assets="demo:$inputs/demo"
+compare startup-capacity "$bin/bench_startup" --assets="capacity:$inputs/capacity"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+if [ "$failed" -ne 0 ]; then
+    echo "some comparisons failed; docs/benchmarks.md left as it was" >&2
+    exit 1
+fi
+
+# ---- the plot -------------------------------------------------------------
+awk -F'\t' '$1 == "3ds_load" && $2 ~ /^(model-|capacity)/ { print $3, $5, $6 }' "$tsv" \
+    | sort -n > "$results/3ds.dat"
+awk -F'\t' '$1 == "bmp_decode" { print $3, $5, $6 }' "$tsv" | sort -n > "$results/bmp.dat"
+gnuplot -e "models='$results/3ds.dat'; pictures='$results/bmp.dat'; out='$root/docs/benchmarks.png'" \
+    bench/plot.gp
+
+# ---- the table ------------------------------------------------------------
+renderer=$(sed -n 's/^renderer: \([^;]*\);.*/\1/p' "$results/frame.err" | head -n 1)
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- viewer bench || commit="$commit with local changes"
+table=$results/table.md
+{
+    echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC') on commit $commit:"
+    echo
+    echo "- machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores," \
+         "$(free -g | awk '/^Mem:/ { print $2 }') GiB; $(. /etc/os-release && echo "$PRETTY_NAME"), Linux $(uname -r)"
+    echo "- compiler: $(g++ --version | head -n 1), CMake build type RelWithDebInfo (-O2 -g)"
+    echo "- renderer: $renderer on Xvfb, 640 × 480 window"
+    echo "- load average (1, 5, 15 min) before: $load_before; after: $load_after"
+    echo "- each time is the median of $(cut -f11 "$tsv" | sort -n | head -n 1) or more repetitions," \
+         "ours and the peer's shuffled together in one process"
+    echo
+    echo "| comparison | input | ours | peer | peer's time | ours / peer | goal | throughput, ours vs peer |"
+    echo "|---|---|---|---|---|---|---|---|"
+    awk -F'\t' '
+        function goal(what) { return what == "3ds_load" ? "0.50" : what == "bmp_decode" ? "0.30" : "" }
+        {
+            what = $1 == "3ds_load" ? "3DS load + normalise" : $1 == "bmp_decode" ? "BMP decode" : \
+                   $1 == "frame" ? "one frame" : "start-up to first swap"
+            g = goal($1)
+            mark = g == "" ? "—" : ($7 + 0 <= g + 0 ? "≤ " g ", met" : "≤ " g ", **not met**")
+            rate = $8 == "" ? "" : $9 " vs " $10 " " $8
+            printf "| %s | %s (%s bytes) | %s ms | %s | %s ms | %s | %s | %s |\n", \
+                what, $2, $3, $5, $4, $6, $7, mark, rate
+        }' "$tsv"
+    echo
+    echo "![load and decode time against file size](benchmarks.png)"
+} > "$table"
+
+doc=docs/benchmarks.md
+begin='<!-- results: written by bench/run.sh -->'
+end='<!-- end of results -->'
+if ! grep -qF "$begin" "$doc" 2>/dev/null; then
+    echo "$doc has no results markers; the table is in $table" >&2
+    exit 1
+fi
+awk -v begin="$begin" -v end="$end" -v table="$table" '
+    $0 == begin { print; while ((getline line < table) > 0) print line; skipping = 1; next }
+    $0 == end { skipping = 0 }
+    !skipping { print }' "$doc" > "$results/benchmarks.md"
+mv "$results/benchmarks.md" "$doc"
+echo
+cat "$table"
+echo
+echo "wrote $doc and docs/benchmarks.png"
