@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Makes the README's pictures of the two sphere scenes under a private Xvfb:
+# docs/spheres_add.png and docs/spheres_alpha.png, 640 x 480 each.
+# Usage: tools/screenshots_spheres.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+docs="$PWD/docs"
+source tools/xvfb_session.sh
+start_xvfb
+# The same software renderer the tests judge the pictures on.
+export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
+
+for program in spheres_add spheres_alpha; do
+    "$build/spheres/$program" &
+    pid=$!
+    # The scene is still: once its first frame is up, any later moment is the same.
+    sleep 1
+    capture_window '^Szablon$' "$docs/$program.png"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+done
+echo "wrote $docs/spheres_add.png and $docs/spheres_alpha.png"
