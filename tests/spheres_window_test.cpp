@@ -13,8 +13,8 @@ protected:
     e2e::XConnection display;
 };
 
-// Counts pixels where the picture disagrees with the model about being lit at
-// all, and checks the predicted colours; returns a report line per fault.
+// How a picture compares with the model: pixels lit or black against the
+// spheres' outlines, and the predicted colours (overlaps counted apart).
 struct SceneCheck {
     long wrongly_black = 0;
     long wrongly_lit = 0;
