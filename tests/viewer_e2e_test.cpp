@@ -355,6 +355,12 @@ struct dismissal {
     const char* key;  // nullptr: close the box as a window manager would
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const dismissal& d, std::ostream* out)
+{
+    *out << d.name;
+}
+
 class ViewerErrorBox : public ViewerE2e, public testing::WithParamInterface<dismissal> {};
 
 TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
