@@ -17,8 +17,10 @@ struct registered_pair {
 std::vector<registered_pair> pairs;
 std::string tsv_path;
 
-// Seconds per iteration of every repetition, by benchmark name.
+// Seconds per iteration of every repetition, by benchmark name: wall clock,
+// and CPU time of the calling thread.
 std::map<std::string, std::vector<double>> samples;
+std::map<std::string, std::vector<double>> cpu_samples;
 std::map<std::string, std::string> failures;
 
 class pair_reporter : public benchmark::ConsoleReporter {
@@ -38,6 +40,8 @@ public:
                 continue;
             samples[name].push_back(run.real_accumulated_time /
                                     static_cast<double>(run.iterations));
+            cpu_samples[name].push_back(run.cpu_accumulated_time /
+                                        static_cast<double>(run.iterations));
         }
     }
 };
@@ -181,18 +185,27 @@ int run_comparisons(int argc, char** argv)
         const std::string ours_rate = format_rate(c.rate, c.input_bytes, ours);
         const std::string peer_rate = format_rate(c.rate, c.input_bytes, peer);
         const size_t reps = std::min(samples[p.ours_name].size(), samples[p.peer_name].size());
+        std::string ours_cpu, peer_cpu;
+        if (c.show_cpu) {
+            ours_cpu = format_ms(median(cpu_samples[p.ours_name]));
+            peer_cpu = format_ms(median(cpu_samples[p.peer_name]));
+        }
         std::printf("ratio %s %s: ours %s ms, %s %s ms, ours/%s = %s", c.what.c_str(),
                     c.input.c_str(), ours_ms.c_str(), c.peer.c_str(), peer_ms.c_str(),
                     c.peer.c_str(), ratio.c_str());
         if (c.rate != rate_kind::none)
             std::printf(" (ours %s %s, %s %s %s)", ours_rate.c_str(), rate_unit(c.rate),
                         c.peer.c_str(), peer_rate.c_str(), rate_unit(c.rate));
+        if (c.show_cpu)
+            std::printf(" (calling thread's CPU: ours %s ms, %s %s ms)", ours_cpu.c_str(),
+                        c.peer.c_str(), peer_cpu.c_str());
         std::printf(" [input %.0f bytes, median of %zu]\n", c.input_bytes, reps);
         if (tsv)
-            std::fprintf(tsv, "%s\t%s\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%zu\n", c.what.c_str(),
-                         c.input.c_str(), c.input_bytes, c.peer.c_str(), ours_ms.c_str(),
-                         peer_ms.c_str(), ratio.c_str(), rate_unit(c.rate), ours_rate.c_str(),
-                         peer_rate.c_str(), reps);
+            std::fprintf(tsv, "%s\t%s\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%zu\t%s\t%s\n",
+                         c.what.c_str(), c.input.c_str(), c.input_bytes, c.peer.c_str(),
+                         ours_ms.c_str(), peer_ms.c_str(), ratio.c_str(), rate_unit(c.rate),
+                         ours_rate.c_str(), peer_rate.c_str(), reps, ours_cpu.c_str(),
+                         peer_cpu.c_str());
     }
     std::fflush(stdout);
     if (tsv)

@@ -18,6 +18,9 @@ struct comparison {
     double input_bytes = 0;
     rate_kind rate = rate_kind::none;
     std::string peer;   // the peer's name, e.g. "lib3ds"
+    // Also show the CPU time of the calling thread: where the work is shared
+    // with threads of a library (llvmpipe's), this is the caller's own part.
+    bool show_cpu = false;
 };
 
 using bench_body = std::function<void(benchmark::State&)>;

@@ -214,6 +214,7 @@ int main(int argc, char** argv)
     c.input_bytes = stat(model_path.c_str(), &st) == 0 ? static_cast<double>(st.st_size) : 0;
     c.rate = rate_kind::frames;
     c.peer = "vbo";
+    c.show_cpu = true;
     add_comparison(c, ours_frame, buffer_frame);
     return run_comparisons(kept, argv);
 }
