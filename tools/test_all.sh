@@ -11,8 +11,17 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y cmake g++ make pkg-config libgtest-dev \
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libpng-dev \
-    xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick
+    xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick \
+    clang libclang-rt-dev valgrind
 
 cmake -S . -B build
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+# The same tests built with the address and undefined-behaviour sanitizers.
+cmake -S . -B build-asan -DSZABLON_SANITIZE=ON
+cmake --build build-asan -j"$(nproc)"
+(source tests/sanitizer_env.sh && ctest --test-dir build-asan --output-on-failure -j"$(nproc)")
+
+# Both loaders under libFuzzer: the regression corpus, then a bounded run each.
+bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
