@@ -26,9 +26,9 @@ std::vector<uint8_t> sample_rgb(int32_t width, int32_t height)
 
 // What the texture must hold for `rgb` given bottom row first: the same
 // pixels in the same order, each with alpha 255.
-std::vector<uint8_t> opaque(const std::vector<uint8_t>& rgb)
+pixel_buffer opaque(const std::vector<uint8_t>& rgb)
 {
-    std::vector<uint8_t> rgba;
+    pixel_buffer rgba;
     for (size_t i = 0; i < rgb.size(); i += 3)
         rgba.insert(rgba.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 255});
     return rgba;
@@ -142,7 +142,7 @@ TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
 
         // The file's first rows are the bottom of a bottom-up picture and the
         // top of a top-down one; the rows it lacks stay all zero.
-        const std::vector<uint8_t> want = opaque(rgb);
+        const pixel_buffer want = opaque(rgb);
         const size_t row = 5 * 4;
         const size_t kept_from = top_down ? 3 * row : 0;
         const size_t zero_from = top_down ? 0 : 3 * row;

@@ -120,7 +120,7 @@ TEST_F(ViewerGl, LevelZeroHoldsTheDecodedPixelsAndMipmapsFollow)
     ASSERT_GE(load_bmp_texture(path.c_str()), 0);
     EXPECT_EQ(level0(GL_TEXTURE_WIDTH), 8);
     EXPECT_EQ(level0(GL_TEXTURE_HEIGHT), 4);
-    std::vector<uint8_t> stored(8 * 4 * 4);
+    pixel_buffer stored(8 * 4 * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, stored.data());
     EXPECT_EQ(stored, decoded.rgba);
