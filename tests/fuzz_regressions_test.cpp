@@ -157,3 +157,23 @@ TEST(FuzzRegressions, PixelDataEndingEarlyKeepsTheRowsPresentAndSaysSo)
         EXPECT_EQ(image.rgba[i], 0) << "byte " << i << " of the top row, past the file's end";
     EXPECT_FALSE(image.warning.empty());
 }
+
+// Open: fuzz/open/ holds reproducers of faults not mended yet. When one is,
+// its file moves to fuzz/regressions/ with its line in the tables above and
+// its test here goes.
+//
+// A 4 KiB RLE stream of end-of-line codes is allowed 4096 x 4096 pixels: a
+// 64 MiB buffer filled pixel by pixel, over a second per input in the fuzz
+// build. No kind may take more than 1 KiB of buffer per byte of file.
+TEST(FuzzRegressions, DISABLED_RleStreamOf4KiBDoesNotFill64MiB)
+{
+    const std::string path = std::string(SZABLON_REGRESSIONS) +
+                             "/../open/bmp/rle-4kib-stream-fills-64mib.bmp";
+    bmp_image image;
+    std::string reason;
+    if (!decode_bmp_file(path.c_str(), &image, &reason)) {
+        EXPECT_FALSE(reason.empty());
+        return;
+    }
+    EXPECT_LE(image.rgba.size(), 1024 * fs::file_size(path));
+}
