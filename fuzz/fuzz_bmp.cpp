@@ -21,5 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         invariant_broken("a decoded image has a side outside 1..32768");
     if (image.rgba.size() != static_cast<size_t>(image.width) * image.height * 4)
         invariant_broken("a decoded buffer is not width x height x 4 bytes");
+    // No kind may make a small file into a big allocation.
+    if (image.rgba.size() > 1024 * (size + 1))
+        invariant_broken("a decoded buffer is more than 1 KiB per byte of file");
     return 0;
 }

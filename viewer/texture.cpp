@@ -57,9 +57,10 @@ enum : uint32_t {
 };
 
 // An RLE stream may skip whole rows in a few bytes, so its pixel count is
-// not tied to its length; this bound still keeps a tiny hostile file from
-// making a huge allocation.
-constexpr int64_t RLE_MAX_PIXELS_PER_BYTE = 4096;
+// not tied to its length. Runs give at most 127.5 pixels a byte; this bound
+// leaves room for some skipping while a tiny hostile file still cannot ask
+// for more than 1 KiB of pixels per byte it holds.
+constexpr int64_t RLE_MAX_PIXELS_PER_BYTE = 256;
 
 enum pixel_layout { PIXELS_INDEXED, PIXELS_BGR24, PIXELS_MASKED, PIXELS_RLE8, PIXELS_RLE4 };
 
@@ -564,10 +565,10 @@ void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::str
 void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::string* notes)
 {
     // Pixels the stream skips are opaque black.
-    for (size_t i = 0; i < image->rgba.size(); i += 4) {
-        image->rgba[i] = image->rgba[i + 1] = image->rgba[i + 2] = 0;
-        image->rgba[i + 3] = 255;
-    }
+    const uint8_t opaque_black[4] = {0, 0, 0, 255};
+    uint8_t* const pixels = image->rgba.data();
+    for (size_t i = 0; i < image->rgba.size(); i += 4)
+        std::memcpy(pixels + i, opaque_black, 4);
     const bool four = h.layout == PIXELS_RLE4;
     int64_t x = 0, y = 0;
     int64_t past_palette = 0;
