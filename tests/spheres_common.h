@@ -48,7 +48,7 @@ inline std::optional<Running> start(Display* display, const std::vector<std::str
 {
     // A window left by an earlier run in this process must not be taken for the new one.
     const std::vector<Window> before = e2e::windows_titled(display, "Szablon");
-    Running running{e2e::ChildProcess::spawn(argv, e2e::without_leak_reports(options)), 0};
+    Running running{e2e::ChildProcess::spawn(argv, options), 0};
     std::optional<Window> window;
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!window && std::chrono::steady_clock::now() < deadline) {

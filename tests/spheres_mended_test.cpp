@@ -17,7 +17,7 @@ TEST_P(SpheresMended, NoQuadricEndsWithAMessageAndAFailureStatus)
 {
     e2e::SpawnOptions options = e2e::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_NO_QUADRIC", "1");
-    e2e::ChildProcess program = e2e::ChildProcess::spawn({GetParam().binary}, e2e::without_leak_reports(options));
+    e2e::ChildProcess program = e2e::ChildProcess::spawn({GetParam().binary}, options);
     const std::optional<e2e::ExitStatus> status = program.wait_for_exit(10s);
     ASSERT_TRUE(status) << "kept running without a quadric";
     EXPECT_TRUE(status->exited) << "crashed: " << *status;

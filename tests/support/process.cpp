@@ -237,13 +237,6 @@ SpawnOptions allowing_preload(SpawnOptions options)
     return options;
 }
 
-SpawnOptions without_leak_reports(SpawnOptions options)
-{
-    const std::string asan = child_value(options, "ASAN_OPTIONS");
-    options.environment.emplace_back("ASAN_OPTIONS", (asan.empty() ? "" : asan + ":") + "detect_leaks=0");
-    return options;
-}
-
 SpawnOptions with_preload(SpawnOptions options, const std::string& library)
 {
     const std::string preload = child_value(options, "LD_PRELOAD");

@@ -76,12 +76,6 @@ SpawnOptions with_preload(SpawnOptions options, const std::string& library);
 // preload a library themselves, as `apitrace trace` does).
 SpawnOptions allowing_preload(SpawnOptions options);
 
-// `options` with leak reports switched off in a sanitized program. For
-// programs that draw with Mesa: its driver leaves buffers behind at exit and
-// is unloaded before the report, so no suppression can name it. Address and
-// undefined-behaviour checks stay on; without sanitizers this changes nothing.
-SpawnOptions without_leak_reports(SpawnOptions options);
-
 struct RunResult {
     std::optional<ExitStatus> status;  // nothing: killed after the timeout
     std::string out;
