@@ -2,6 +2,7 @@
 add_library(test_files STATIC test_files.cpp)
 target_include_directories(test_files PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(test_files PRIVATE SZABLON_TESTDATA="${SZABLON_TESTDATA}")
+target_link_libraries(test_files PUBLIC test_support)
 
 add_executable(model_reader_test model_reader_test.cpp)
 target_link_libraries(model_reader_test PRIVATE viewer_loaders asset_writer test_files GTest::gtest_main)

@@ -1,13 +1,10 @@
 #include "test_files.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "support/process.h"
 
 namespace {
 
@@ -23,14 +20,6 @@ struct temp_folder {
 };
 
 temp_folder folder;
-
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 
@@ -54,27 +43,11 @@ std::string testdata_path(const std::string& relative)
 
 command_result run_command(const std::vector<std::string>& argv)
 {
-    static int serial = 0;
-    const std::string out_path = temp_path("command-" + std::to_string(++serial) + ".out");
-    const std::string err_path = out_path.substr(0, out_path.size() - 4) + ".err";
+    const e2e::RunResult run = e2e::run_program(argv);
     command_result result;
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen(out_path.c_str(), "wb", stdout) ||
-            !std::freopen(err_path.c_str(), "wb", stderr))
-            _exit(126);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    result.out = read_all(out_path);
-    result.err = read_all(err_path);
+    if (run.status && run.status->exited)
+        result.status = run.status->code;
+    result.out = run.out;
+    result.err = run.err;
     return result;
 }

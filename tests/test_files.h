@@ -18,5 +18,6 @@ struct command_result {
     std::string err;
 };
 
-// Runs `argv` to completion with stdout and stderr captured apart.
+// Runs `argv` to completion with stdout and stderr captured apart (a plain
+// exit status for tests that need nothing more of the child process).
 command_result run_command(const std::vector<std::string>& argv);
