@@ -1,5 +1,6 @@
 #include "bmp_checks.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <atomic>
@@ -14,11 +15,16 @@ namespace {
 
 std::atomic<size_t> largest{0};
 
-void* watched_alloc(size_t n)
+void note_size(size_t n)
 {
     size_t seen = largest.load();
     while (n > seen && !largest.compare_exchange_weak(seen, n)) {
     }
+}
+
+void* watched_alloc(size_t n)
+{
+    note_size(n);
     return std::malloc(n ? n : 1);
 }
 
@@ -69,6 +75,25 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept
     std::free(p);
 }
 
+// The decoder takes large pixel buffers aligned to huge pages.
+void* operator new(size_t n, std::align_val_t alignment)
+{
+    const size_t align = static_cast<size_t>(alignment);
+    const size_t whole = (n + align - 1) / align * align;
+    note_size(whole);
+    if (void* p = std::aligned_alloc(align, whole))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+
 void reset_largest_allocation()
 {
     largest = 0;
@@ -77,6 +102,17 @@ void reset_largest_allocation()
 size_t largest_allocation()
 {
     return largest.load();
+}
+
+void expect_refused_before_allocating(const std::string& path, const std::string& reason)
+{
+    bmp_image image;
+    std::string got;
+    reset_largest_allocation();
+    EXPECT_FALSE(decode_bmp_file(path.c_str(), &image, &got));
+    EXPECT_LT(largest_allocation(), 4096u);
+    EXPECT_NE(got.find(reason), std::string::npos) << got;
+    EXPECT_TRUE(image.rgba.empty());
 }
 
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason)

@@ -32,6 +32,10 @@ std::string first_difference(const rgb_picture& got, const rgb_picture& want);
 uint32_t texel_rgb(const bmp_image& image, int32_t x, int32_t row);
 uint8_t texel_alpha(const bmp_image& image, int32_t x, int32_t row);
 
+// Expects the decoder to refuse `path` with a reason containing `reason`,
+// leaving the image empty and taking no block of 4 KiB or more on the way.
+void expect_refused_before_allocating(const std::string& path, const std::string& reason);
+
 // The largest single block taken with operator new since the last reset.
 void reset_largest_allocation();
 size_t largest_allocation();

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -17,28 +16,30 @@
 int32_t next_texture_id = -1;
 std::string texture_error;
 
+namespace {
+constexpr size_t HUGE_PAGE = size_t{2} << 20;
+}
+
+// Through operator new like every other allocation, so that whoever watches
+// the program's allocations sees the pixels too.
 void* allocate_pixels(size_t bytes)
 {
-    constexpr size_t HUGE_PAGE = size_t{2} << 20;
-    void* block = nullptr;
-    if (bytes >= HUGE_PAGE) {
-        const size_t whole_pages = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-        block = std::aligned_alloc(HUGE_PAGE, whole_pages);
+    if (bytes < HUGE_PAGE)
+        return ::operator new(bytes);
+    const size_t whole_pages = (bytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    void* block = ::operator new(whole_pages, std::align_val_t{HUGE_PAGE});
 #ifdef MADV_HUGEPAGE
-        if (block)
-            madvise(block, whole_pages, MADV_HUGEPAGE);  // only advice: fine if refused
+    madvise(block, whole_pages, MADV_HUGEPAGE);  // only advice: fine if refused
 #endif
-    } else {
-        block = std::malloc(bytes > 0 ? bytes : 1);
-    }
-    if (!block)
-        throw std::bad_alloc();
     return block;
 }
 
-void free_pixels(void* block)
+void free_pixels(void* block, size_t bytes)
 {
-    std::free(block);
+    if (bytes < HUGE_PAGE)
+        ::operator delete(block);
+    else
+        ::operator delete(block, std::align_val_t{HUGE_PAGE});
 }
 
 namespace {

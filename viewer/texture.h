@@ -18,7 +18,7 @@ extern std::string texture_error;
 // decoder writes every byte, and a large block asks for huge pages: on a
 // fresh 64 MiB picture the page faults otherwise cost more than decoding.
 void* allocate_pixels(size_t bytes);
-void free_pixels(void* block);
+void free_pixels(void* block, size_t bytes);
 
 template <class T>
 struct pixel_allocator {
@@ -27,7 +27,7 @@ struct pixel_allocator {
     template <class U>
     pixel_allocator(const pixel_allocator<U>&) {}
     T* allocate(size_t n) { return static_cast<T*>(allocate_pixels(n * sizeof(T))); }
-    void deallocate(T* p, size_t) { free_pixels(p); }
+    void deallocate(T* p, size_t n) { free_pixels(p, n * sizeof(T)); }
     // Growing the buffer leaves the new elements as they are.
     template <class U>
     void construct(U* p) { ::new (static_cast<void*>(p)) U; }
