@@ -20,35 +20,35 @@ using namespace std::chrono_literals;
 
 // ---- the two builds ----------------------------------------------------------
 
-struct Build {
+struct sphere_build {
     const char* name;
     const char* binary;
     bool additive;           // GL_SRC_COLOR, GL_ONE; else GL_SRC_ALPHA, GL_DST_ALPHA
     std::array<double, 3> row_alpha;
 };
 
-inline const Build add_build{"spheres_add", SPHERES_ADD_BINARY, true, {1.0, 1.0, 1.0}};
-inline const Build alpha_build{"spheres_alpha", SPHERES_ALPHA_BINARY, false, {1.0, 0.7, 0.9}};
-inline const std::vector<Build> builds{add_build, alpha_build};
+inline const sphere_build add_build{"spheres_add", SPHERES_ADD_BINARY, true, {1.0, 1.0, 1.0}};
+inline const sphere_build alpha_build{"spheres_alpha", SPHERES_ALPHA_BINARY, false, {1.0, 0.7, 0.9}};
+inline const std::vector<sphere_build> builds{add_build, alpha_build};
 
-inline std::string build_name(const testing::TestParamInfo<Build>& info) { return info.param.name; }
-inline void PrintTo(const Build& build, std::ostream* out) { *out << build.name; }
+inline std::string build_name(const testing::TestParamInfo<sphere_build>& info) { return info.param.name; }
+inline void PrintTo(const sphere_build& build, std::ostream* out) { *out << build.name; }
 
 // ---- running one --------------------------------------------------------------
 
-struct Running {
-    e2e::ChildProcess process;
+struct running_program {
+    e2e::child_process process;
     Window window = 0;
 };
 
 // Starts the program and waits for its "Szablon" window; fails the test
 // (and returns nothing) if none appears.
-inline std::optional<Running> start(Display* display, const std::vector<std::string>& argv,
-                                    const e2e::SpawnOptions& options = {})
+inline std::optional<running_program> start(Display* display, const std::vector<std::string>& argv,
+                                    const e2e::spawn_options& options = {})
 {
     // A window left by an earlier run in this process must not be taken for the new one.
     const std::vector<Window> before = e2e::windows_titled(display, "Szablon");
-    Running running{e2e::ChildProcess::spawn(argv, options), 0};
+    running_program running{e2e::child_process::spawn(argv, options), 0};
     std::optional<Window> window;
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!window && std::chrono::steady_clock::now() < deadline) {
@@ -69,13 +69,13 @@ inline std::optional<Running> start(Display* display, const std::vector<std::str
 }
 
 // Closes the window as a user would and returns how the process ended.
-inline std::optional<e2e::ExitStatus> close_and_wait(Display* display, Running& running)
+inline std::optional<e2e::exit_status> close_and_wait(Display* display, running_program& running)
 {
     e2e::close_window(display, running.window);
     return running.process.wait_for_exit(10s);
 }
 
-inline void save_for_inspection(const e2e::Image& image, const std::string& name)
+inline void save_for_inspection(const e2e::rgb_image& image, const std::string& name)
 {
     const std::string path = e2e::artifact_path(name + ".png");
     if (e2e::write_png(image, path))
@@ -84,20 +84,20 @@ inline void save_for_inspection(const e2e::Image& image, const std::string& name
 
 // ---- the scene as it should look -------------------------------------------------
 
-using Vec = std::array<double, 3>;
+using vec3 = std::array<double, 3>;
 
-inline double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-inline Vec scaled(const Vec& a, double s) { return {a[0] * s, a[1] * s, a[2] * s}; }
-inline Vec minus(const Vec& a, const Vec& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-inline Vec normalised(const Vec& a) { return scaled(a, 1.0 / std::sqrt(dot(a, a))); }
+inline double dot(const vec3& a, const vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+inline vec3 scaled(const vec3& a, double s) { return {a[0] * s, a[1] * s, a[2] * s}; }
+inline vec3 minus(const vec3& a, const vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+inline vec3 normalised(const vec3& a) { return scaled(a, 1.0 / std::sqrt(dot(a, a))); }
 
-struct SceneSphere {
-    Vec centre;
+struct scene_sphere {
+    vec3 centre;
     int row;  // 0 nearest (green), 1 red, 2 farthest (blue)
 };
 
 // Eye coordinates; radius 1 each.
-inline const std::array<SceneSphere, 6> scene{{
+inline const std::array<scene_sphere, 6> scene{{
     {{-2, -1.5, -7}, 0},
     {{2, -1.5, -7}, 0},
     {{2, -1.5, -12}, 1},
@@ -105,16 +105,16 @@ inline const std::array<SceneSphere, 6> scene{{
     {{-2, -1.5, -17}, 2},
     {{2, -1.5, -17}, 2},
 }};
-inline const std::array<Vec, 3> row_colour{{{0.2, 1.0, 0.2}, {1.0, 0.2, 0.2}, {0.1, 0.2, 1.0}}};
+inline const std::array<vec3, 3> row_colour{{{0.2, 1.0, 0.2}, {1.0, 0.2, 0.2}, {0.1, 0.2, 1.0}}};
 
-inline const Vec light_position{-20, 20, 30};
-inline const Vec highlight_colour{0.4 * 0.5, 1.4 * 0.5, 0.4 * 0.5};  // light specular x material specular
+inline const vec3 light_position{-20, 20, 30};
+inline const vec3 highlight_colour{0.4 * 0.5, 1.4 * 0.5, 0.4 * 0.5};  // light specular x material specular
 constexpr double scene_ambient = 0.2;                                // GL's default light model ambient
 constexpr double shininess = 100;
 const double tan_half_fov = std::tan(22.5 * M_PI / 180.0);
 
 // Ray from the eye through the centre of pixel (x, y), y counted from the top.
-inline Vec pixel_ray(double x, double y, int width, int height)
+inline vec3 pixel_ray(double x, double y, int width, int height)
 {
     const double ndc_x = 2.0 * (x + 0.5) / width - 1.0;
     const double ndc_y = 1.0 - 2.0 * (y + 0.5) / height;
@@ -123,7 +123,7 @@ inline Vec pixel_ray(double x, double y, int width, int height)
 }
 
 // Distances along the ray to where it enters and leaves the sphere.
-inline std::optional<std::array<double, 2>> hits(const Vec& ray, const SceneSphere& sphere)
+inline std::optional<std::array<double, 2>> hits(const vec3& ray, const scene_sphere& sphere)
 {
     const double a = dot(ray, ray);
     const double b = -2.0 * dot(ray, sphere.centre);
@@ -138,7 +138,7 @@ inline std::optional<std::array<double, 2>> hits(const Vec& ray, const SceneSphe
 // Which spheres the pixel's centre sees, one bit each.
 inline unsigned coverage(double x, double y, int width, int height)
 {
-    const Vec ray = pixel_ray(x, y, width, height);
+    const vec3 ray = pixel_ray(x, y, width, height);
     unsigned bits = 0;
     for (size_t i = 0; i < scene.size(); ++i) {
         if (hits(ray, scene[i]))
@@ -160,8 +160,8 @@ inline bool inside_outlines(int x, int y, int width, int height, double margin =
     return true;
 }
 
-struct Lit {
-    Vec colour;
+struct lit_colour {
+    vec3 colour;
     // GL lights the vertices, 7.2 degrees apart, and interpolates: near a
     // highlight, the shadow line or a clamp at 1 that differs from this
     // per-point model by more than rounding.
@@ -170,15 +170,15 @@ struct Lit {
 
 // Fixed-function lighting of one surface point: colour material gives the row
 // colour as ambient and diffuse, no emission, light 0 with no ambient.
-inline Lit light_point(const Vec& point, const Vec& normal, const Vec& colour)
+inline lit_colour light_point(const vec3& point, const vec3& normal, const vec3& colour)
 {
-    const Vec to_light = normalised(minus(light_position, point));
+    const vec3 to_light = normalised(minus(light_position, point));
     const double n_dot_l = dot(normal, to_light);
-    const Vec half = normalised({to_light[0], to_light[1], to_light[2] + 1.0});
+    const vec3 half = normalised({to_light[0], to_light[1], to_light[2] + 1.0});
     const double n_dot_h = std::max(dot(normal, half), 0.0);
     const double highlight = n_dot_l > 0 ? std::pow(n_dot_h, shininess) : 0.0;
     const double highlight_angle = std::acos(std::min(n_dot_h, 1.0)) * 180.0 / M_PI;
-    Lit lit{{}, std::abs(n_dot_l) < 0.15 || (n_dot_l > 0 && highlight_angle < 25.0)};
+    lit_colour lit{{}, std::abs(n_dot_l) < 0.15 || (n_dot_l > 0 && highlight_angle < 25.0)};
     for (int c = 0; c < 3; ++c) {
         const double value = scene_ambient * colour[c] + std::max(n_dot_l, 0.0) * colour[c] +
                              highlight * highlight_colour[c];
@@ -188,9 +188,9 @@ inline Lit light_point(const Vec& point, const Vec& normal, const Vec& colour)
     return lit;
 }
 
-struct Expected {
-    Vec colour;          // 0 to 1
-    bool uncertain;  // vertex lighting may differ from this model here (see Lit)
+struct expected_colour {
+    vec3 colour;          // 0 to 1
+    bool uncertain;  // vertex lighting may differ from this model here (see lit_colour)
 };
 
 // The colour the build must show at a pixel: every sphere is drawn whole, front
@@ -198,19 +198,19 @@ struct Expected {
 // sum of colour x colour. Alpha: colour x alpha plus destination x destination
 // alpha, which is 1 once a row-1 fragment (alpha 1, drawn first) has landed, so
 // only pixels row 1 covers are predicted for it. Nothing where not predicted.
-inline std::optional<Expected> expected_pixel(const Build& build, int x, int y, int width, int height)
+inline std::optional<expected_colour> expected_pixel(const sphere_build& build, int x, int y, int width, int height)
 {
-    const Vec ray = pixel_ray(x, y, width, height);
-    Expected expected{{0, 0, 0}, false};
+    const vec3 ray = pixel_ray(x, y, width, height);
+    expected_colour expected{{0, 0, 0}, false};
     bool row_one = false;
-    for (const SceneSphere& sphere : scene) {
+    for (const scene_sphere& sphere : scene) {
         const auto distances = hits(ray, sphere);
         if (!distances)
             continue;
         row_one = row_one || sphere.row == 0;
         for (double t : *distances) {
-            const Vec point = scaled(ray, t);
-            const Lit lit = light_point(point, minus(point, sphere.centre), row_colour[sphere.row]);
+            const vec3 point = scaled(ray, t);
+            const lit_colour lit = light_point(point, minus(point, sphere.centre), row_colour[sphere.row]);
             expected.uncertain = expected.uncertain || lit.vertex_lighting_differs;
             for (int c = 0; c < 3; ++c) {
                 const double factor = build.additive ? lit.colour[c] : build.row_alpha[sphere.row];
@@ -226,7 +226,7 @@ inline std::optional<Expected> expected_pixel(const Build& build, int x, int y, 
 }
 
 // Size in pixels of a sphere's outline: the tangents from the eye, per axis.
-inline std::array<double, 2> outline_size(const SceneSphere& sphere, int width, int height)
+inline std::array<double, 2> outline_size(const scene_sphere& sphere, int width, int height)
 {
     const double aspect = static_cast<double>(width) / height;
     auto extent = [&](double across, double pixels, double scale) {
@@ -239,7 +239,7 @@ inline std::array<double, 2> outline_size(const SceneSphere& sphere, int width, 
 }
 
 // Where a sphere's centre lands, in pixels from the top-left.
-inline std::array<double, 2> centre_pixel(const SceneSphere& sphere, int width, int height)
+inline std::array<double, 2> centre_pixel(const scene_sphere& sphere, int width, int height)
 {
     const double aspect = static_cast<double>(width) / height;
     const double ndc_x = sphere.centre[0] / -sphere.centre[2] / (aspect * tan_half_fov);

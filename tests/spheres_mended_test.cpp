@@ -8,17 +8,17 @@
 namespace spheres_test {
 namespace {
 
-class SpheresMended : public testing::TestWithParam<Build> {
+class SpheresMended : public testing::TestWithParam<sphere_build> {
 protected:
-    e2e::XConnection display;
+    e2e::x_connection display;
 };
 
 TEST_P(SpheresMended, NoQuadricEndsWithAMessageAndAFailureStatus)
 {
-    e2e::SpawnOptions options = e2e::with_preload({}, SPHERES_SHIM);
+    e2e::spawn_options options = e2e::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_NO_QUADRIC", "1");
-    e2e::ChildProcess program = e2e::ChildProcess::spawn({GetParam().binary}, options);
-    const std::optional<e2e::ExitStatus> status = program.wait_for_exit(10s);
+    e2e::child_process program = e2e::child_process::spawn({GetParam().binary}, options);
+    const std::optional<e2e::exit_status> status = program.wait_for_exit(10s);
     ASSERT_TRUE(status) << "kept running without a quadric";
     EXPECT_TRUE(status->exited) << "crashed: " << *status;
     EXPECT_NE(status->code, 0);
@@ -29,9 +29,9 @@ TEST_P(SpheresMended, NoQuadricEndsWithAMessageAndAFailureStatus)
 
 TEST_P(SpheresMended, HeightZeroTakesTheAspectAsIfTheHeightWereOne)
 {
-    e2e::SpawnOptions options = e2e::with_preload({}, SPHERES_SHIM);
+    e2e::spawn_options options = e2e::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_ZERO_HEIGHT", "1");
-    const std::optional<e2e::GlTrace> trace = traced_run(display, GetParam().binary, {}, options);
+    const std::optional<e2e::gl_trace> trace = traced_run(display, GetParam().binary, {}, options);
     ASSERT_TRUE(trace);
 
     size_t zero = trace->npos;

@@ -18,9 +18,9 @@ inline const std::string unit_sphere = "sphere: radius 1, 50 slices, 50 stacks, 
 
 // Runs the program under apitrace until it has drawn, resizing its window to
 // each size in turn and letting it settle, then closes it and reads the trace.
-inline std::optional<e2e::GlTrace> traced_run(Display* display, const std::string& binary,
+inline std::optional<e2e::gl_trace> traced_run(Display* display, const std::string& binary,
                                               const std::vector<std::pair<int, int>>& resizes,
-                                              const e2e::SpawnOptions& options = {})
+                                              const e2e::spawn_options& options = {})
 {
     char folder[] = "/tmp/e2e-spheres-trace-XXXXXX";
     if (!mkdtemp(folder)) {
@@ -28,9 +28,9 @@ inline std::optional<e2e::GlTrace> traced_run(Display* display, const std::strin
         return std::nullopt;
     }
     const std::string file = std::string(folder) + "/run.trace";
-    std::optional<e2e::GlTrace> trace;
+    std::optional<e2e::gl_trace> trace;
     {
-        std::optional<Running> running =
+        std::optional<running_program> running =
             start(display, e2e::apitrace_command(file, {binary}), e2e::apitrace_options(options));
         if (running) {
             EXPECT_TRUE(e2e::capture_settled(display, running->window)) << "no steady first frame";
@@ -40,7 +40,7 @@ inline std::optional<e2e::GlTrace> traced_run(Display* display, const std::strin
             }
             // Time in which an idle or timer callback would have drawn more frames.
             std::this_thread::sleep_for(300ms);
-            const std::optional<e2e::ExitStatus> status = close_and_wait(display, *running);
+            const std::optional<e2e::exit_status> status = close_and_wait(display, *running);
             EXPECT_TRUE(status && status->exited_with(0))
                 << (status ? status->describe() : "still running") << "; stderr:\n"
                 << running->process.stderr_text();
@@ -56,11 +56,11 @@ inline std::optional<e2e::GlTrace> traced_run(Display* display, const std::strin
 
 // The calls the program made between two indices (inclusive): GL calls and
 // the swap, without apitrace's own ("fake") calls and GLX housekeeping.
-inline std::vector<const e2e::GlCall*> program_calls(const e2e::GlTrace& trace, size_t first, size_t last)
+inline std::vector<const e2e::gl_call*> program_calls(const e2e::gl_trace& trace, size_t first, size_t last)
 {
-    std::vector<const e2e::GlCall*> calls;
+    std::vector<const e2e::gl_call*> calls;
     for (size_t i = first; i <= last && i < trace.calls.size(); ++i) {
-        const e2e::GlCall& call = trace.calls[i];
+        const e2e::gl_call& call = trace.calls[i];
         if (call.fake)
             continue;
         const bool glx = call.function.rfind("glX", 0) == 0;
@@ -71,7 +71,7 @@ inline std::vector<const e2e::GlCall*> program_calls(const e2e::GlTrace& trace, 
 }
 
 // What a run of glBegin/glNormal3f/glVertex3f/glEnd draws, measured.
-inline std::string describe_primitives(const std::vector<const e2e::GlCall*>& run)
+inline std::string describe_primitives(const std::vector<const e2e::gl_call*>& run)
 {
     int begins = 0, fans = 0, strips = 0, lines = 0;
     int fan_vertices = -1, strip_vertices = -1, vertices = 0;
@@ -80,7 +80,7 @@ inline std::string describe_primitives(const std::vector<const e2e::GlCall*>& ru
     double radius_low = 1e9, radius_high = 0;
     std::string mode;
     std::vector<double> normal{0, 0, 0};
-    for (const e2e::GlCall* call : run) {
+    for (const e2e::gl_call* call : run) {
         if (call->function == "glBegin") {
             ++begins;
             vertices = 0;
@@ -101,7 +101,7 @@ inline std::string describe_primitives(const std::vector<const e2e::GlCall*>& ru
             if (call->args.size() == 3)
                 normal = {std::stod(call->args[0]), std::stod(call->args[1]), std::stod(call->args[2])};
         } else if (call->function == "glVertex3f" && call->args.size() == 3) {
-            const Vec v{std::stod(call->args[0]), std::stod(call->args[1]), std::stod(call->args[2])};
+            const vec3 v{std::stod(call->args[0]), std::stod(call->args[1]), std::stod(call->args[2])};
             const double r = std::sqrt(dot(v, v));
             radius_low = std::min(radius_low, r);
             radius_high = std::max(radius_high, r);
@@ -131,16 +131,16 @@ inline std::string describe_primitives(const std::vector<const e2e::GlCall*>& ru
 
 // One line per call, each sphere's primitives folded into one line, the swap
 // and the projection matrix by name only (their values are checked apart).
-inline std::vector<std::string> summarise(const std::vector<const e2e::GlCall*>& calls)
+inline std::vector<std::string> summarise(const std::vector<const e2e::gl_call*>& calls)
 {
-    auto primitive = [](const e2e::GlCall* call) {
+    auto primitive = [](const e2e::gl_call* call) {
         return call->function == "glBegin" || call->function == "glEnd" || call->function == "glNormal3f" ||
                call->function == "glVertex3f";
     };
     std::vector<std::string> lines;
     for (size_t i = 0; i < calls.size();) {
         if (primitive(calls[i])) {
-            std::vector<const e2e::GlCall*> run;
+            std::vector<const e2e::gl_call*> run;
             while (i < calls.size() && primitive(calls[i]))
                 run.push_back(calls[i++]);
             lines.push_back(describe_primitives(run));
@@ -154,7 +154,7 @@ inline std::vector<std::string> summarise(const std::vector<const e2e::GlCall*>&
 }
 
 // The matrix gluPerspective(45, aspect, 1, 10000) multiplies in, column by column.
-inline void expect_perspective(const e2e::GlCall& call, double aspect)
+inline void expect_perspective(const e2e::gl_call& call, double aspect)
 {
     const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
     const double near_plane = 1.0, far_plane = 10000.0;

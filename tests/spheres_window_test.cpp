@@ -8,14 +8,14 @@
 namespace spheres_test {
 namespace {
 
-class SpheresWindow : public testing::TestWithParam<Build> {
+class SpheresWindow : public testing::TestWithParam<sphere_build> {
 protected:
-    e2e::XConnection display;
+    e2e::x_connection display;
 };
 
 // How a picture compares with the model: pixels lit or black against the
 // spheres' outlines, and the predicted colours (overlaps counted apart).
-struct SceneCheck {
+struct scene_check {
     long wrongly_black = 0;
     long wrongly_lit = 0;
     long colour_checked = 0;
@@ -26,21 +26,21 @@ struct SceneCheck {
     std::string first_wrong;
 };
 
-SceneCheck check_scene(const Build& build, const e2e::Image& image, int tolerance)
+scene_check check_scene(const sphere_build& build, const e2e::rgb_image& image, int tolerance)
 {
-    SceneCheck check;
+    scene_check check;
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             if (!inside_outlines(x, y, image.width, image.height, 2.0))
                 continue;
             const unsigned covered = coverage(x, y, image.width, image.height);
-            const e2e::Rgb seen = image.at(x, y);
+            const e2e::rgb_pixel seen = image.at(x, y);
             const bool lit = std::max({seen.r, seen.g, seen.b}) > 3;
             if (covered && !lit)
                 ++check.wrongly_black;
             if (!covered && lit)
                 ++check.wrongly_lit;
-            const std::optional<Expected> expected = expected_pixel(build, x, y, image.width, image.height);
+            const std::optional<expected_colour> expected = expected_pixel(build, x, y, image.width, image.height);
             // Close to an outline the 50-sided sphere's facets stand apart from the
             // true sphere, front and back meeting at a slant: judge colours further in.
             if (!covered || !expected || expected->uncertain ||
@@ -75,9 +75,9 @@ SceneCheck check_scene(const Build& build, const e2e::Image& image, int toleranc
 // model's per-pixel lighting; far below what a hidden sphere or a wrong factor changes.
 constexpr int colour_tolerance = 5;
 
-void expect_scene(const Build& build, const e2e::Image& image, const std::string& what)
+void expect_scene(const sphere_build& build, const e2e::rgb_image& image, const std::string& what)
 {
-    const SceneCheck check = check_scene(build, image, colour_tolerance);
+    const scene_check check = check_scene(build, image, colour_tolerance);
     EXPECT_EQ(check.wrongly_black, 0) << what << ": pixels inside a sphere's outline are black";
     EXPECT_EQ(check.wrongly_lit, 0) << what << ": pixels outside every sphere are lit";
     EXPECT_GT(check.overlap_checked, 500) << what << ": too few overlap pixels to judge";
@@ -92,10 +92,10 @@ void expect_scene(const Build& build, const e2e::Image& image, const std::string
 }
 
 // Width and height in pixels of the lit run through a point, along the row and the column.
-std::array<int, 2> lit_run(const e2e::Image& image, int x, int y)
+std::array<int, 2> lit_run(const e2e::rgb_image& image, int x, int y)
 {
     auto lit = [&](int px, int py) {
-        const e2e::Rgb c = image.at(px, py);
+        const e2e::rgb_pixel c = image.at(px, py);
         return std::max({c.r, c.g, c.b}) > 3;
     };
     int left = x, right = x, top = y, bottom = y;
@@ -112,11 +112,11 @@ std::array<int, 2> lit_run(const e2e::Image& image, int x, int y)
 
 TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClosed)
 {
-    const Build& build = GetParam();
-    std::optional<Running> running = start(display, {build.binary});
+    const sphere_build& build = GetParam();
+    std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
     EXPECT_EQ(e2e::window_title(display, running->window), "Szablon");
-    const std::optional<e2e::WindowGeometry> geometry = e2e::window_geometry(display, running->window);
+    const std::optional<e2e::window_rect> geometry = e2e::window_geometry(display, running->window);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->x, 0);
     EXPECT_EQ(geometry->y, 0);
@@ -129,7 +129,7 @@ TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClo
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(running->process.running()) << "ended without being closed";
 
-    const std::optional<e2e::ExitStatus> status = close_and_wait(display, *running);
+    const std::optional<e2e::exit_status> status = close_and_wait(display, *running);
     ASSERT_TRUE(status) << "still running after its window was closed";
     EXPECT_TRUE(status->exited_with(0)) << *status << "; stderr:\n" << running->process.stderr_text();
     EXPECT_EQ(running->process.stdout_text(), "");
@@ -138,19 +138,19 @@ TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClo
 
 TEST_P(SpheresWindow, RedrawsTheSameFrameWhenExposedAgain)
 {
-    const Build& build = GetParam();
-    std::optional<Running> running = start(display, {build.binary});
+    const sphere_build& build = GetParam();
+    std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    const std::optional<e2e::Image> first = e2e::capture_settled(display, running->window);
+    const std::optional<e2e::rgb_image> first = e2e::capture_settled(display, running->window);
     ASSERT_TRUE(first) << "no steady frame";
 
     ASSERT_TRUE(e2e::expose_window(display, running->window));
-    const std::optional<e2e::Image> exposed = e2e::capture_settled(display, running->window);
+    const std::optional<e2e::rgb_image> exposed = e2e::capture_settled(display, running->window);
     ASSERT_TRUE(exposed) << "nothing drawn after an expose";
     EXPECT_EQ(e2e::max_channel_difference(*first, *exposed), 0) << "the frame after an expose differs";
 
     std::this_thread::sleep_for(300ms);
-    const std::optional<e2e::Image> later = e2e::capture_window(display, running->window);
+    const std::optional<e2e::rgb_image> later = e2e::capture_window(display, running->window);
     ASSERT_TRUE(later);
     EXPECT_EQ(e2e::max_channel_difference(*first, *later), 0) << "the picture changed on its own";
     close_and_wait(display, *running);
@@ -158,22 +158,22 @@ TEST_P(SpheresWindow, RedrawsTheSameFrameWhenExposedAgain)
 
 TEST_P(SpheresWindow, ShowsSixSpheresWhereNearerOnesBlendWithFartherOnes)
 {
-    const Build& build = GetParam();
-    std::optional<Running> running = start(display, {build.binary});
+    const sphere_build& build = GetParam();
+    std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    const std::optional<e2e::Image> frame = e2e::capture_settled(display, running->window);
+    const std::optional<e2e::rgb_image> frame = e2e::capture_settled(display, running->window);
     ASSERT_TRUE(frame);
     ASSERT_EQ(frame->width, 640);
     expect_scene(build, *frame, "640x480");
 
     // Three rows of two, each row in its own colour: the centre of each
     // sphere outside any overlap shows its row's strongest channel.
-    for (const SceneSphere& sphere : scene) {
+    for (const scene_sphere& sphere : scene) {
         const auto [cx, cy] = centre_pixel(sphere, 640, 480);
         const int x = int(cx), y = int(cy);
         if (coverage(x, y, 640, 480) & (coverage(x, y, 640, 480) - 1))
             continue;  // the blue centres lie inside the red discs
-        const e2e::Rgb c = frame->at(x, y);
+        const e2e::rgb_pixel c = frame->at(x, y);
         const int channels[3] = {c.r, c.g, c.b};
         const int strongest = int(std::max_element(channels, channels + 3) - channels);
         const int wanted = sphere.row == 0 ? 1 : sphere.row == 1 ? 0 : 2;
@@ -184,12 +184,12 @@ TEST_P(SpheresWindow, ShowsSixSpheresWhereNearerOnesBlendWithFartherOnes)
 
 TEST_P(SpheresWindow, AfterAResizeTo800x600ShowsTheSceneAtTheNewSizeAndAspect)
 {
-    const Build& build = GetParam();
-    std::optional<Running> running = start(display, {build.binary});
+    const sphere_build& build = GetParam();
+    std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
     ASSERT_TRUE(e2e::capture_settled(display, running->window));
     ASSERT_TRUE(e2e::resize_window(display, running->window, 800, 600));
-    const std::optional<e2e::Image> resized = e2e::capture_settled(display, running->window);
+    const std::optional<e2e::rgb_image> resized = e2e::capture_settled(display, running->window);
     ASSERT_TRUE(resized) << "no steady frame after the resize (a black window never settles)";
     ASSERT_EQ(resized->width, 800);
     ASSERT_EQ(resized->height, 600);
@@ -198,7 +198,7 @@ TEST_P(SpheresWindow, AfterAResizeTo800x600ShowsTheSceneAtTheNewSizeAndAspect)
 
     // The nearest left sphere stays round: its lit run through the centre is
     // as wide and as tall as its outline at this size (no stretch, no old viewport).
-    const SceneSphere& nearest = scene[0];
+    const scene_sphere& nearest = scene[0];
     const auto [cx, cy] = centre_pixel(nearest, 800, 600);
     const auto [width, height] = outline_size(nearest, 800, 600);
     const auto run = lit_run(*resized, int(cx), int(cy));
@@ -211,12 +211,12 @@ INSTANTIATE_TEST_SUITE_P(Builds, SpheresWindow, testing::ValuesIn(builds), build
 
 TEST(SpheresBuilds, AddAndAlphaShowDifferentPictures)
 {
-    e2e::XConnection display;
-    std::vector<e2e::Image> frames;
-    for (const Build& build : builds) {
-        std::optional<Running> running = start(display, {build.binary});
+    e2e::x_connection display;
+    std::vector<e2e::rgb_image> frames;
+    for (const sphere_build& build : builds) {
+        std::optional<running_program> running = start(display, {build.binary});
         ASSERT_TRUE(running);
-        const std::optional<e2e::Image> frame = e2e::capture_settled(display, running->window);
+        const std::optional<e2e::rgb_image> frame = e2e::capture_settled(display, running->window);
         ASSERT_TRUE(frame);
         frames.push_back(*frame);
         close_and_wait(display, *running);

@@ -43,7 +43,7 @@ std::string testdata_path(const std::string& relative)
 
 command_result run_command(const std::vector<std::string>& argv)
 {
-    const e2e::RunResult run = e2e::run_program(argv);
+    const e2e::run_result run = e2e::run_program(argv);
     command_result result;
     if (run.status && run.status->exited)
         result.status = run.status->code;

@@ -43,26 +43,26 @@ protected:
 
     void write_demo_assets()
     {
-        const e2e::RunResult r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
+        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
         ASSERT_TRUE(r.status && r.status->exited_with(0)) << r.err;
     }
 
     // What the loader prints for this folder's model, by the library itself.
     std::string loading_lines()
     {
-        const e2e::RunResult r = e2e::run_program({ASSET_INFO, "model", file("szablon.3ds")});
+        const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", file("szablon.3ds")});
         return r.out;
     }
 
-    e2e::ChildProcess start(const std::vector<std::string>& argv)
+    e2e::child_process start(const std::vector<std::string>& argv)
     {
-        e2e::SpawnOptions options;
+        e2e::spawn_options options;
         options.working_directory = folder;
-        return e2e::ChildProcess::spawn(argv, options);
+        return e2e::child_process::spawn(argv, options);
     }
 
     // Waits until the process has printed `text` on stdout (it flushes once loading ends).
-    static bool wait_for_stdout(e2e::ChildProcess& p, const std::string& text,
+    static bool wait_for_stdout(e2e::child_process& p, const std::string& text,
                                 std::chrono::milliseconds timeout = 10s)
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -75,7 +75,7 @@ protected:
     }
 
     std::string folder;
-    e2e::XConnection x;
+    e2e::x_connection x;
 };
 
 std::vector<uint8_t> uniform_rgb(int side, uint8_t r, uint8_t g, uint8_t b)
@@ -99,7 +99,7 @@ std::vector<double> blended_layers(double s, int layers)
     return values;
 }
 
-bool close_to_a_layer(const e2e::Rgb& pixel, const std::vector<double> layers[3], int tolerance)
+bool close_to_a_layer(const e2e::rgb_pixel& pixel, const std::vector<double> layers[3], int tolerance)
 {
     const int channel[3] = {pixel.r, pixel.g, pixel.b};
     for (size_t k = 0; k < layers[0].size(); ++k) {
@@ -119,10 +119,10 @@ bool close_to_a_layer(const e2e::Rgb& pixel, const std::vector<double> layers[3]
 TEST_F(ViewerE2e, DemoSceneOpensItsWindowPrintsTheLoaderLinesAndRunsUntilClosed)
 {
     write_demo_assets();
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w) << p.stderr_text();
-    const std::optional<e2e::WindowGeometry> g = e2e::window_geometry(x, *w);
+    const std::optional<e2e::window_rect> g = e2e::window_geometry(x, *w);
     ASSERT_TRUE(g);
     EXPECT_EQ(g->x, 0);
     EXPECT_EQ(g->y, 0);
@@ -133,20 +133,20 @@ TEST_F(ViewerE2e, DemoSceneOpensItsWindowPrintsTheLoaderLinesAndRunsUntilClosed)
     EXPECT_EQ(p.stdout_text(), loading_lines()) << "stdout carries exactly the loader's lines";
 
     std::this_thread::sleep_for(500ms);
-    const std::optional<e2e::Image> frame = e2e::capture_window(x, *w);
+    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
     ASSERT_TRUE(frame);
     e2e::write_png(*frame, e2e::artifact_path("viewer_demo.png"));
     EXPECT_GT(e2e::count_non_black(*frame, 16), 640 * 480 / 10) << "the models cover the window";
 
     // It animates: a later frame differs.
     std::this_thread::sleep_for(300ms);
-    const std::optional<e2e::Image> later = e2e::capture_window(x, *w);
+    const std::optional<e2e::rgb_image> later = e2e::capture_window(x, *w);
     ASSERT_TRUE(later);
     EXPECT_GT(e2e::count_different(*frame, *later, 8), 100);
 
     EXPECT_TRUE(p.running()) << "the viewer ends only when its window is closed";
     ASSERT_TRUE(e2e::close_window(x, *w));
-    const std::optional<e2e::ExitStatus> status = p.wait_for_exit(10s);
+    const std::optional<e2e::exit_status> status = p.wait_for_exit(10s);
     ASSERT_TRUE(status) << "still running after its window was closed";
     EXPECT_TRUE(status->exited_with(0)) << *status;
     EXPECT_EQ(p.stderr_text(), "");
@@ -160,11 +160,11 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     const uint8_t colour[3] = {230, 180, 120};
     ASSERT_TRUE(write_file(file("szablon.bmp"),
                            make_bmp24(16, 16, uniform_rgb(16, colour[0], colour[1], colour[2]))));
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w);
     std::this_thread::sleep_for(700ms);
-    const std::optional<e2e::Image> frame = e2e::capture_window(x, *w);
+    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
     ASSERT_TRUE(frame);
     e2e::write_png(*frame, e2e::artifact_path("viewer_uniform.png"));
 
@@ -174,8 +174,8 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     long drawn = 0, off = 0, deep = 0;
     for (int y = 0; y < frame->height; ++y) {
         for (int x_ = 0; x_ < frame->width; ++x_) {
-            const e2e::Rgb pixel = frame->at(x_, y);
-            if (pixel == e2e::Rgb{})
+            const e2e::rgb_pixel pixel = frame->at(x_, y);
+            if (pixel == e2e::rgb_pixel{})
                 continue;
             ++drawn;
             off += !close_to_a_layer(pixel, layers, 3);
@@ -199,10 +199,10 @@ protected:
     {
         write_demo_assets();
         const std::string trace_file = file("viewer.trace");
-        e2e::SpawnOptions options;
+        e2e::spawn_options options;
         options.working_directory = folder;
-        e2e::ChildProcess p =
-            e2e::ChildProcess::spawn(e2e::apitrace_command(trace_file, {viewer}),
+        e2e::child_process p =
+            e2e::child_process::spawn(e2e::apitrace_command(trace_file, {viewer}),
                                      e2e::apitrace_options(options));
         const std::optional<Window> w = e2e::find_window(x, "Szablon");
         ASSERT_TRUE(w) << p.stderr_text();
@@ -210,15 +210,15 @@ protected:
         ASSERT_TRUE(e2e::resize_window(x, *w, 800, 600));
         std::this_thread::sleep_for(500ms);
         ASSERT_TRUE(e2e::close_window(x, *w));
-        const std::optional<e2e::ExitStatus> status = p.wait_for_exit(20s);
+        const std::optional<e2e::exit_status> status = p.wait_for_exit(20s);
         ASSERT_TRUE(status && status->exited_with(0));
         std::string error;
-        std::optional<e2e::GlTrace> t = e2e::read_trace(trace_file, &error);
+        std::optional<e2e::gl_trace> t = e2e::read_trace(trace_file, &error);
         ASSERT_TRUE(t) << error;
         trace = std::move(*t);
         // Drop what apitrace made up itself.
         trace.calls.erase(std::remove_if(trace.calls.begin(), trace.calls.end(),
-                                         [](const e2e::GlCall& c) { return c.fake; }),
+                                         [](const e2e::gl_call& c) { return c.fake; }),
                           trace.calls.end());
 
         load_3ds_model(&expected_model, file("szablon.3ds").c_str());
@@ -239,7 +239,7 @@ protected:
         return at;
     }
 
-    e2e::GlTrace trace;
+    e2e::gl_trace trace;
 };
 
 TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
@@ -251,7 +251,7 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
     testing::internal::GetCapturedStdout();
 
     size_t at = trace.find("glClearColor");
-    ASSERT_NE(at, e2e::GlTrace::npos);
+    ASSERT_NE(at, e2e::gl_trace::npos);
     at = expect_sequence(at, {"glClearColor(0, 0, 0, 0)", "glShadeModel(GL_SMOOTH)",
                               "glMatrixMode(GL_PROJECTION)", "glLoadIdentity()",
                               "glEnable(GL_DEPTH_TEST)",
@@ -269,7 +269,7 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
                                   "GL_UNSIGNED_BYTE, blob(262144))"});
     // The mipmap builder gives level 0 again and the rest of the chain down to 1 x 1.
     const size_t last_level = trace.find("glTexImage2D", at);
-    ASSERT_NE(last_level, e2e::GlTrace::npos);
+    ASSERT_NE(last_level, e2e::gl_trace::npos);
     size_t level = last_level;
     while (trace.find("glTexImage2D", level + 1) < trace.find("glXSwapBuffers"))
         level = trace.find("glTexImage2D", level + 1);
@@ -296,8 +296,8 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
         for (int32_t f = 0; f < expected_model.face_count && at + 1 < trace.calls.size(); ++f) {
             const model_face& face = expected_model.faces[f];
             for (int32_t idx : {face.a, face.b, face.c}) {
-                const e2e::GlCall& tc = trace.calls[at++];
-                const e2e::GlCall& vx = trace.calls[at++];
+                const e2e::gl_call& tc = trace.calls[at++];
+                const e2e::gl_call& vx = trace.calls[at++];
                 ASSERT_EQ(tc.function, "glTexCoord2f") << tc.number;
                 ASSERT_EQ(vx.function, "glVertex3f") << vx.number;
                 const std::vector<double> uv = {tc.numbers(0)[0], tc.numbers(1)[0]};
@@ -333,10 +333,10 @@ TEST_F(ViewerTrace, ResizeSetsTheViewportAndTheAspectOfTheNewSize)
 {
     ASSERT_NO_FATAL_FAILURE(record());
     const size_t viewport = trace.find("glViewport", trace.find("glXSwapBuffers"));
-    ASSERT_NE(viewport, e2e::GlTrace::npos);
+    ASSERT_NE(viewport, e2e::gl_trace::npos);
     EXPECT_EQ(trace.calls[viewport].text, "glViewport(0, 0, 800, 600)");
     const size_t matrix = trace.find("glMultMatrixd", viewport);
-    ASSERT_NE(matrix, e2e::GlTrace::npos);
+    ASSERT_NE(matrix, e2e::gl_trace::npos);
     const std::vector<double> m = trace.calls[matrix].numbers(0);
     ASSERT_EQ(m.size(), 16u);
     EXPECT_NEAR(m[5] / m[0], 800.0 / 600.0, 1e-5);
@@ -345,7 +345,7 @@ TEST_F(ViewerTrace, ResizeSetsTheViewportAndTheAspectOfTheNewSize)
     EXPECT_NEAR(m[10], -(10000.0 + 10.0) / (10000.0 - 10.0), 1e-5);
     EXPECT_NEAR(m[14], -2.0 * 10000.0 * 10.0 / (10000.0 - 10.0), 1e-3);
     // Frames after the resize go on drawing.
-    EXPECT_NE(trace.find("glBegin", matrix), e2e::GlTrace::npos);
+    EXPECT_NE(trace.find("glBegin", matrix), e2e::gl_trace::npos);
 }
 
 // ---- missing or unusable files -------------------------------------------------
@@ -367,17 +367,17 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> box = e2e::find_window(x, "Problem");
     ASSERT_TRUE(box) << p.stderr_text();
-    const std::optional<e2e::Image> picture = e2e::capture_window(x, *box);
+    const std::optional<e2e::rgb_image> picture = e2e::capture_window(x, *box);
     ASSERT_TRUE(picture);
     e2e::write_png(*picture, e2e::artifact_path(std::string("error_box_") + GetParam().name + ".png"));
     // Not blank: the face, the red icon and the dark text are all there.
     long red = 0, dark = 0, light = 0;
     for (int y = 0; y < picture->height; ++y)
         for (int x_ = 0; x_ < picture->width; ++x_) {
-            const e2e::Rgb c = picture->at(x_, y);
+            const e2e::rgb_pixel c = picture->at(x_, y);
             red += c.r > 180 && c.g < 100 && c.b < 100;
             dark += c.r < 60 && c.g < 60 && c.b < 60;
             light += c.r > 200 && c.g > 200 && c.b > 200;
@@ -391,17 +391,17 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
     EXPECT_TRUE(p.running());
     // Nothing was drawn in the viewer's own window meanwhile (the box itself,
     // centred on the screen, may cover part of it).
-    const std::optional<e2e::WindowGeometry> box_at = e2e::window_geometry(x, *box);
+    const std::optional<e2e::window_rect> box_at = e2e::window_geometry(x, *box);
     ASSERT_TRUE(box_at);
     if (const std::optional<Window> main_window = e2e::find_window(x, "Szablon", 0ms)) {
-        const std::optional<e2e::Image> behind = e2e::capture_window(x, *main_window);
+        const std::optional<e2e::rgb_image> behind = e2e::capture_window(x, *main_window);
         ASSERT_TRUE(behind);
         long lit = 0;
         for (int y = 0; y < behind->height; ++y)
             for (int x_ = 0; x_ < behind->width; ++x_) {
                 const bool under_box = x_ >= box_at->x - 2 && x_ < box_at->x + box_at->width + 2 &&
                                        y >= box_at->y - 2 && y < box_at->y + box_at->height + 2;
-                lit += !under_box && behind->at(x_, y) != e2e::Rgb{};
+                lit += !under_box && behind->at(x_, y) != e2e::rgb_pixel{};
             }
         EXPECT_EQ(lit, 0);
     }
@@ -410,7 +410,7 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
         ASSERT_TRUE(e2e::press_key(x, *box, GetParam().key));
     else
         ASSERT_TRUE(e2e::close_window(x, *box));
-    const std::optional<e2e::ExitStatus> status = p.wait_for_exit(2s);
+    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status) << "still running two seconds after the box was dismissed";
     EXPECT_TRUE(status->exited_with(0)) << *status;
     EXPECT_EQ(p.stdout_text(), loading_lines()) << "the loading lines come before the box";
@@ -432,17 +432,17 @@ TEST_F(ViewerE2e, ClickingOkDismissesTheBox)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> box = e2e::find_window(x, "Problem");
     ASSERT_TRUE(box);
-    const std::optional<e2e::WindowGeometry> g = e2e::window_geometry(x, *box);
+    const std::optional<e2e::window_rect> g = e2e::window_geometry(x, *box);
     ASSERT_TRUE(g);
     // The button sits in the bottom right corner; click its middle.
-    const e2e::RunResult click = e2e::run_program(
+    const e2e::run_result click = e2e::run_program(
         {"xdotool", "mousemove", "--window", std::to_string(*box), std::to_string(g->width - 56),
          std::to_string(g->height - 29), "click", "1"});
     ASSERT_TRUE(click.status && click.status->exited_with(0)) << click.err;
-    const std::optional<e2e::ExitStatus> status = p.wait_for_exit(2s);
+    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0)) << *status;
 }
@@ -452,11 +452,11 @@ TEST_F(ViewerE2e, RefusedTextureShowsTheBoxWithTheReasonOnStderr)
     write_demo_assets();
     std::vector<uint8_t> stub = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_TRUE(write_file(file("szablon.bmp"), stub));
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> box = e2e::find_window(x, "Problem");
     ASSERT_TRUE(box) << p.stderr_text();
     ASSERT_TRUE(e2e::press_key(x, *box, "Return"));
-    const std::optional<e2e::ExitStatus> status = p.wait_for_exit(2s);
+    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0));
     EXPECT_NE(p.stderr_text().find("szablon.bmp: file is 10 bytes"), std::string::npos)
@@ -467,17 +467,17 @@ TEST_F(ViewerE2e, MissingModelLeavesTheWindowBlackAndKeepsRunning)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.3ds"));
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w) << p.stderr_text();
     std::this_thread::sleep_for(800ms);
-    const std::optional<e2e::Image> frame = e2e::capture_window(x, *w);
+    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
     ASSERT_TRUE(frame);
     EXPECT_EQ(e2e::count_non_black(*frame), 0);
     EXPECT_TRUE(p.running());
     EXPECT_EQ(p.stdout_text(), "offesty: 0.000000 0.000000 0.000000\n");
     ASSERT_TRUE(e2e::close_window(x, *w));
-    const std::optional<e2e::ExitStatus> status = p.wait_for_exit(10s);
+    const std::optional<e2e::exit_status> status = p.wait_for_exit(10s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0));
 }
@@ -485,7 +485,7 @@ TEST_F(ViewerE2e, MissingModelLeavesTheWindowBlackAndKeepsRunning)
 TEST_F(ViewerE2e, LoadingLinesAreFlushedBeforeTheFrameLoopSoAKillLosesNone)
 {
     write_demo_assets();
-    e2e::ChildProcess p = start({viewer});
+    e2e::child_process p = start({viewer});
     ASSERT_TRUE(e2e::find_window(x, "Szablon"));
     ASSERT_TRUE(wait_for_stdout(p, "offesty: "));
     p.kill();

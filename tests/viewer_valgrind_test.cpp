@@ -41,7 +41,7 @@ protected:
         char pattern[] = "/tmp/viewer-valgrind-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
-        const e2e::RunResult r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
+        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
         ASSERT_TRUE(r.status && r.status->exited_with(0)) << r.err;
     }
     void TearDown() override
@@ -57,12 +57,12 @@ protected:
     std::string run_and_close(const std::string& title)
     {
         const std::string log = file("memcheck.log");
-        e2e::SpawnOptions options;
+        e2e::spawn_options options;
         options.working_directory = folder;
         // Kept loaded, the driver's frames keep its name in the leak stacks.
         if (std::filesystem::exists(GL_DRIVER))
             options = e2e::with_preload(options, GL_DRIVER);
-        e2e::ChildProcess viewer = e2e::ChildProcess::spawn(
+        e2e::child_process viewer = e2e::child_process::spawn(
             {VALGRIND, "--error-exitcode=" + std::to_string(VALGRIND_ERROR_STATUS),
              "--leak-check=full", "--errors-for-leak-kinds=definite",
              "--show-leak-kinds=definite", "--num-callers=30",
@@ -75,7 +75,7 @@ protected:
             std::this_thread::sleep_for(FRAMES_FOR);
             EXPECT_TRUE(e2e::close_window(x, *window));
         }
-        const std::optional<e2e::ExitStatus> status = viewer.wait_for_exit(EXIT_TIMEOUT);
+        const std::optional<e2e::exit_status> status = viewer.wait_for_exit(EXIT_TIMEOUT);
         const std::string report = read_file(log);
         EXPECT_TRUE(status) << "still running after its window was closed\n" << report;
         if (status) {
@@ -97,7 +97,7 @@ protected:
 
     std::string folder;
     std::string stdout_text;
-    e2e::XConnection x;
+    e2e::x_connection x;
 };
 
 }  // namespace

@@ -41,7 +41,7 @@ size_t closing(const std::string& text, size_t open)
     return std::string::npos;
 }
 
-std::optional<GlCall> parse_line(const std::string& line)
+std::optional<gl_call> parse_line(const std::string& line)
 {
     size_t at = 0;
     while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])))
@@ -55,7 +55,7 @@ std::optional<GlCall> parse_line(const std::string& line)
     if (close == std::string::npos)
         return std::nullopt;
 
-    GlCall call;
+    gl_call call;
     call.number = std::strtoul(line.c_str(), nullptr, 10);
     call.function = trim(line.substr(at + 1, open - at - 1));
     call.args = split_arguments(line.substr(open + 1, close - open - 1));
@@ -75,7 +75,7 @@ std::optional<GlCall> parse_line(const std::string& line)
 
 }  // namespace
 
-std::vector<double> GlCall::numbers(std::size_t index) const
+std::vector<double> gl_call::numbers(std::size_t index) const
 {
     std::vector<double> values;
     if (index >= args.size())
@@ -103,7 +103,7 @@ std::vector<double> GlCall::numbers(std::size_t index) const
     return values;
 }
 
-std::size_t GlTrace::find(const std::string& function, std::size_t from) const
+std::size_t gl_trace::find(const std::string& function, std::size_t from) const
 {
     for (std::size_t i = from; i < calls.size(); ++i) {
         if (calls[i].function == function)
@@ -112,7 +112,7 @@ std::size_t GlTrace::find(const std::string& function, std::size_t from) const
     return npos;
 }
 
-std::vector<std::size_t> GlTrace::find_all(const std::string& function) const
+std::vector<std::size_t> gl_trace::find_all(const std::string& function) const
 {
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < calls.size(); ++i) {
@@ -122,7 +122,7 @@ std::vector<std::size_t> GlTrace::find_all(const std::string& function) const
     return found;
 }
 
-std::vector<std::pair<std::size_t, std::size_t>> GlTrace::frames() const
+std::vector<std::pair<std::size_t, std::size_t>> gl_trace::frames() const
 {
     std::vector<std::pair<std::size_t, std::size_t>> found;
     std::size_t first = 0;
@@ -142,15 +142,15 @@ std::vector<std::string> apitrace_command(const std::string& trace_file, const s
     return argv;
 }
 
-SpawnOptions apitrace_options(SpawnOptions options) { return allowing_preload(std::move(options)); }
+spawn_options apitrace_options(spawn_options options) { return allowing_preload(std::move(options)); }
 
-std::optional<GlTrace> read_trace(const std::string& trace_file, std::string* error, const std::string& call_set)
+std::optional<gl_trace> read_trace(const std::string& trace_file, std::string* error, const std::string& call_set)
 {
     std::vector<std::string> argv{"apitrace", "dump", "--color=never", "--arg-names=no", "--multiline=no"};
     if (!call_set.empty())
         argv.push_back("--calls=" + call_set);
     argv.push_back(trace_file);
-    RunResult dumped;
+    run_result dumped;
     try {
         dumped = run_program(argv, std::chrono::seconds(60));
     } catch (const std::exception& failure) {
@@ -167,13 +167,13 @@ std::optional<GlTrace> read_trace(const std::string& trace_file, std::string* er
     return parse_trace_dump(dumped.out);
 }
 
-GlTrace parse_trace_dump(const std::string& dump)
+gl_trace parse_trace_dump(const std::string& dump)
 {
-    GlTrace trace;
+    gl_trace trace;
     std::istringstream lines(dump);
     std::string line;
     while (std::getline(lines, line)) {
-        if (std::optional<GlCall> call = parse_line(line))
+        if (std::optional<gl_call> call = parse_line(line))
             trace.calls.push_back(std::move(*call));
     }
     return trace;

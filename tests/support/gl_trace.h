@@ -1,9 +1,9 @@
 // The OpenGL calls a program makes, as apitrace records them.
 //
-//   ChildProcess app = ChildProcess::spawn(apitrace_command(file, {program}), apitrace_options());
+//   child_process app = child_process::spawn(apitrace_command(file, {program}), apitrace_options());
 //   ... find its window, let it draw, close it, wait for exit ...
 //   std::string error;
-//   std::optional<GlTrace> trace = read_trace(file, &error);
+//   std::optional<gl_trace> trace = read_trace(file, &error);
 //
 // GLU and GLUT are not traced themselves, only the GL and GLX calls they make
 // (gluPerspective arrives as glMultMatrixd, gluSphere as glBegin/glNormal3f/
@@ -20,7 +20,7 @@
 
 namespace e2e {
 
-struct GlCall {
+struct gl_call {
     unsigned long number = 0;       // apitrace's call number
     std::string function;           // "glLightfv"
     std::vector<std::string> args;  // each argument as apitrace writes it: "GL_LIGHT0", "{0.4, 1.4, 0.4, 1}"
@@ -33,10 +33,10 @@ struct GlCall {
     std::vector<double> numbers(std::size_t index) const;
 };
 
-struct GlTrace {
+struct gl_trace {
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    std::vector<GlCall> calls;  // fake calls included, in order
+    std::vector<gl_call> calls;  // fake calls included, in order
 
     // Index of the first call to `function` at or after `from`, or npos.
     std::size_t find(const std::string& function, std::size_t from = 0) const;
@@ -53,16 +53,16 @@ std::vector<std::string> apitrace_command(const std::string& trace_file,
 
 // `options` plus what a traced program needs: the tracer is an LD_PRELOAD,
 // which a sanitizer runtime otherwise refuses to start after.
-SpawnOptions apitrace_options(SpawnOptions options = {});
+spawn_options apitrace_options(spawn_options options = {});
 
 // `apitrace dump` of the file, parsed. `call_set` is apitrace's --calls
 // syntax ("0-2000", "frame"), empty for all. Nothing, with the reason in
 // `error`, when the dump fails.
-std::optional<GlTrace> read_trace(const std::string& trace_file, std::string* error = nullptr,
+std::optional<gl_trace> read_trace(const std::string& trace_file, std::string* error = nullptr,
                                   const std::string& call_set = "");
 
 // The parser behind read_trace, for dump text (arg names off, one call a line).
-GlTrace parse_trace_dump(const std::string& dump);
+gl_trace parse_trace_dump(const std::string& dump);
 
 // Splits an argument list at its top-level commas, keeping braces, brackets,
 // parentheses and quoted strings whole.

@@ -11,18 +11,18 @@
 
 namespace e2e {
 
-Image::Image(int width, int height)
+rgb_image::rgb_image(int width, int height)
     : width(width), height(height), rgb(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * 3)
 {
 }
 
-Rgb Image::at(int x, int y) const
+rgb_pixel rgb_image::at(int x, int y) const
 {
     const size_t i = (static_cast<size_t>(y) * width + x) * 3;
-    return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
+    return rgb_pixel{rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
-void Image::set(int x, int y, Rgb colour)
+void rgb_image::set(int x, int y, rgb_pixel colour)
 {
     const size_t i = (static_cast<size_t>(y) * width + x) * 3;
     rgb[i] = colour.r;
@@ -30,7 +30,7 @@ void Image::set(int x, int y, Rgb colour)
     rgb[i + 2] = colour.b;
 }
 
-double mean_value(const Image& image)
+double mean_value(const rgb_image& image)
 {
     if (image.rgb.empty())
         return 0.0;
@@ -40,7 +40,7 @@ double mean_value(const Image& image)
     return sum / image.rgb.size();
 }
 
-long count_non_black(const Image& image, int threshold)
+long count_non_black(const rgb_image& image, int threshold)
 {
     long count = 0;
     for (size_t i = 0; i + 2 < image.rgb.size(); i += 3) {
@@ -50,7 +50,7 @@ long count_non_black(const Image& image, int threshold)
     return count;
 }
 
-int max_channel_difference(const Image& a, const Image& b)
+int max_channel_difference(const rgb_image& a, const rgb_image& b)
 {
     if (a.width != b.width || a.height != b.height)
         return -1;
@@ -60,7 +60,7 @@ int max_channel_difference(const Image& a, const Image& b)
     return most;
 }
 
-long count_different(const Image& a, const Image& b, int tolerance)
+long count_different(const rgb_image& a, const rgb_image& b, int tolerance)
 {
     if (a.width != b.width || a.height != b.height)
         return -1;
@@ -76,7 +76,7 @@ long count_different(const Image& a, const Image& b, int tolerance)
     return count;
 }
 
-bool write_ppm(const Image& image, const std::string& path)
+bool write_ppm(const rgb_image& image, const std::string& path)
 {
     std::ofstream out(path, std::ios::binary);
     out << "P6\n" << image.width << ' ' << image.height << "\n255\n";
@@ -84,14 +84,14 @@ bool write_ppm(const Image& image, const std::string& path)
     return static_cast<bool>(out);
 }
 
-bool write_png(const Image& image, const std::string& path)
+bool write_png(const rgb_image& image, const std::string& path)
 {
     const std::string ppm = path + ".ppm";
     if (!write_ppm(image, ppm))
         return false;
     bool written = false;
     try {
-        const RunResult result = run_program({"convert", ppm, path}, std::chrono::seconds(30));
+        const run_result result = run_program({"convert", ppm, path}, std::chrono::seconds(30));
         written = result.status && result.status->exited_with(0);
     } catch (const std::exception&) {
         written = false;

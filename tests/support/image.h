@@ -7,42 +7,42 @@
 
 namespace e2e {
 
-struct Rgb {
+struct rgb_pixel {
     std::uint8_t r = 0, g = 0, b = 0;
-    bool operator==(const Rgb& other) const { return r == other.r && g == other.g && b == other.b; }
-    bool operator!=(const Rgb& other) const { return !(*this == other); }
+    bool operator==(const rgb_pixel& other) const { return r == other.r && g == other.g && b == other.b; }
+    bool operator!=(const rgb_pixel& other) const { return !(*this == other); }
 };
 
 // Rows top first, three bytes a pixel.
-struct Image {
+struct rgb_image {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgb;
 
-    Image() = default;
-    Image(int width, int height);
+    rgb_image() = default;
+    rgb_image(int width, int height);
 
     bool empty() const { return width <= 0 || height <= 0; }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-    Rgb at(int x, int y) const;
-    void set(int x, int y, Rgb colour);
+    rgb_pixel at(int x, int y) const;
+    void set(int x, int y, rgb_pixel colour);
 };
 
 // Mean of all channels of all pixels, 0 to 255.
-double mean_value(const Image& image);
+double mean_value(const rgb_image& image);
 
 // Pixels with some channel above `threshold`.
-long count_non_black(const Image& image, int threshold = 0);
+long count_non_black(const rgb_image& image, int threshold = 0);
 
 // Largest difference of one channel between the two; -1 if the sizes differ.
-int max_channel_difference(const Image& a, const Image& b);
+int max_channel_difference(const rgb_image& a, const rgb_image& b);
 
 // Pixels whose largest channel difference exceeds `tolerance`; -1 if the sizes differ.
-long count_different(const Image& a, const Image& b, int tolerance = 0);
+long count_different(const rgb_image& a, const rgb_image& b, int tolerance = 0);
 
-bool write_ppm(const Image& image, const std::string& path);
+bool write_ppm(const rgb_image& image, const std::string& path);
 // Through ImageMagick's `convert`; false if that fails.
-bool write_png(const Image& image, const std::string& path);
+bool write_png(const rgb_image& image, const std::string& path);
 
 // Where a test leaves pictures for a person to look at: $E2E_ARTIFACT_DIR,
 // or ./e2e-artifacts under the test's working directory (made on demand).

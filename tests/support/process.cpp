@@ -36,9 +36,9 @@ std::string read_file(const std::string& path)
     return text.str();
 }
 
-ExitStatus decode(int raw)
+exit_status decode(int raw)
 {
-    ExitStatus status;
+    exit_status status;
     if (WIFEXITED(raw)) {
         status.exited = true;
         status.code = WEXITSTATUS(raw);
@@ -50,26 +50,26 @@ ExitStatus decode(int raw)
 
 }  // namespace
 
-std::string ExitStatus::describe() const
+std::string exit_status::describe() const
 {
     if (exited)
         return "exit " + std::to_string(code);
     return "signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
 }
 
-std::ostream& operator<<(std::ostream& out, const ExitStatus& status)
+std::ostream& operator<<(std::ostream& out, const exit_status& status)
 {
     return out << status.describe();
 }
 
-ChildProcess ChildProcess::spawn(const std::vector<std::string>& argv, const SpawnOptions& options)
+child_process child_process::spawn(const std::vector<std::string>& argv, const spawn_options& options)
 {
     if (argv.empty())
         throw std::runtime_error("spawn: no program given");
 
-    ChildProcess child;
-    child.stdout_path_ = temp_file("stdout");
-    child.stderr_path_ = temp_file("stderr");
+    child_process child;
+    child.out_file = temp_file("stdout");
+    child.err_file = temp_file("stderr");
 
     // The child reports a failed chdir or exec through this pipe; a successful
     // exec closes it empty.
@@ -98,8 +98,8 @@ ChildProcess ChildProcess::spawn(const std::vector<std::string>& argv, const Spa
             _exit(127);
         };
         const int in = open("/dev/null", O_RDONLY);
-        const int out = open(child.stdout_path_.c_str(), O_WRONLY | O_TRUNC);
-        const int err = open(child.stderr_path_.c_str(), O_WRONLY | O_TRUNC);
+        const int out = open(child.out_file.c_str(), O_WRONLY | O_TRUNC);
+        const int err = open(child.err_file.c_str(), O_WRONLY | O_TRUNC);
         if (in < 0 || out < 0 || err < 0)
             fail("open the capture files");
         dup2(in, STDIN_FILENO);
@@ -113,7 +113,7 @@ ChildProcess ChildProcess::spawn(const std::vector<std::string>& argv, const Spa
         fail(("exec " + argv[0]).c_str());
     }
     close(report[1]);
-    child.pid_ = pid;
+    child.process_id = pid;
     // Also from here, so a kill straight after spawn reaches the group.
     setpgid(pid, pid);
 
@@ -130,60 +130,60 @@ ChildProcess ChildProcess::spawn(const std::vector<std::string>& argv, const Spa
     return child;
 }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(other.pid_),
-      status_(other.status_),
-      stdout_path_(std::move(other.stdout_path_)),
-      stderr_path_(std::move(other.stderr_path_))
+child_process::child_process(child_process&& other) noexcept
+    : process_id(other.process_id),
+      final_status(other.final_status),
+      out_file(std::move(other.out_file)),
+      err_file(std::move(other.err_file))
 {
-    other.pid_ = -1;
-    other.stdout_path_.clear();
-    other.stderr_path_.clear();
+    other.process_id = -1;
+    other.out_file.clear();
+    other.err_file.clear();
 }
 
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
+child_process& child_process::operator=(child_process&& other) noexcept
 {
     if (this != &other) {
         release();
-        pid_ = other.pid_;
-        status_ = other.status_;
-        stdout_path_ = std::move(other.stdout_path_);
-        stderr_path_ = std::move(other.stderr_path_);
-        other.pid_ = -1;
-        other.stdout_path_.clear();
-        other.stderr_path_.clear();
+        process_id = other.process_id;
+        final_status = other.final_status;
+        out_file = std::move(other.out_file);
+        err_file = std::move(other.err_file);
+        other.process_id = -1;
+        other.out_file.clear();
+        other.err_file.clear();
     }
     return *this;
 }
 
-ChildProcess::~ChildProcess() { release(); }
+child_process::~child_process() { release(); }
 
-void ChildProcess::release()
+void child_process::release()
 {
-    if (pid_ > 0 && !status_)
+    if (process_id > 0 && !final_status)
         kill();
-    else if (pid_ > 0)
-        ::kill(-pid_, SIGKILL);  // leftovers of the group, such as a traced program
-    if (!stdout_path_.empty())
-        unlink(stdout_path_.c_str());
-    if (!stderr_path_.empty())
-        unlink(stderr_path_.c_str());
-    pid_ = -1;
+    else if (process_id > 0)
+        ::kill(-process_id, SIGKILL);  // leftovers of the group, such as a traced program
+    if (!out_file.empty())
+        unlink(out_file.c_str());
+    if (!err_file.empty())
+        unlink(err_file.c_str());
+    process_id = -1;
 }
 
-bool ChildProcess::running()
+bool child_process::running()
 {
-    if (status_ || pid_ <= 0)
+    if (final_status || process_id <= 0)
         return false;
     int raw = 0;
-    if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-        status_ = decode(raw);
+    if (waitpid(process_id, &raw, WNOHANG) == process_id) {
+        final_status = decode(raw);
         return false;
     }
     return true;
 }
 
-std::optional<ExitStatus> ChildProcess::wait_for_exit(std::chrono::milliseconds timeout)
+std::optional<exit_status> child_process::wait_for_exit(std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (running()) {
@@ -191,34 +191,34 @@ std::optional<ExitStatus> ChildProcess::wait_for_exit(std::chrono::milliseconds 
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return status_;
+    return final_status;
 }
 
-void ChildProcess::send_signal(int signal)
+void child_process::send_signal(int signal)
 {
-    if (pid_ > 0)
-        ::kill(-pid_, signal);
+    if (process_id > 0)
+        ::kill(-process_id, signal);
 }
 
-ExitStatus ChildProcess::kill()
+exit_status child_process::kill()
 {
-    if (pid_ > 0 && !status_) {
-        ::kill(-pid_, SIGKILL);
+    if (process_id > 0 && !final_status) {
+        ::kill(-process_id, SIGKILL);
         int raw = 0;
-        if (waitpid(pid_, &raw, 0) == pid_)
-            status_ = decode(raw);
+        if (waitpid(process_id, &raw, 0) == process_id)
+            final_status = decode(raw);
     }
-    return status_.value_or(ExitStatus{});
+    return final_status.value_or(exit_status{});
 }
 
-std::string ChildProcess::stdout_text() const { return read_file(stdout_path_); }
+std::string child_process::stdout_text() const { return read_file(out_file); }
 
-std::string ChildProcess::stderr_text() const { return read_file(stderr_path_); }
+std::string child_process::stderr_text() const { return read_file(err_file); }
 
 namespace {
 
 // The value a variable will have in the child: the options' last say, else ours.
-std::string child_value(const SpawnOptions& options, const std::string& name)
+std::string child_value(const spawn_options& options, const std::string& name)
 {
     for (auto i = options.environment.rbegin(); i != options.environment.rend(); ++i) {
         if (i->first == name)
@@ -230,25 +230,25 @@ std::string child_value(const SpawnOptions& options, const std::string& name)
 
 }  // namespace
 
-SpawnOptions allowing_preload(SpawnOptions options)
+spawn_options allowing_preload(spawn_options options)
 {
     const std::string asan = child_value(options, "ASAN_OPTIONS");
     options.environment.emplace_back("ASAN_OPTIONS", (asan.empty() ? "" : asan + ":") + "verify_asan_link_order=0");
     return options;
 }
 
-SpawnOptions with_preload(SpawnOptions options, const std::string& library)
+spawn_options with_preload(spawn_options options, const std::string& library)
 {
     const std::string preload = child_value(options, "LD_PRELOAD");
     options.environment.emplace_back("LD_PRELOAD", preload.empty() ? library : library + ":" + preload);
     return allowing_preload(std::move(options));
 }
 
-RunResult run_program(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                      const SpawnOptions& options)
+run_result run_program(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                      const spawn_options& options)
 {
-    ChildProcess child = ChildProcess::spawn(argv, options);
-    RunResult result;
+    child_process child = child_process::spawn(argv, options);
+    run_result result;
     result.status = child.wait_for_exit(timeout);
     if (!result.status)
         child.kill();

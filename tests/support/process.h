@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-struct ExitStatus {
+struct exit_status {
     bool exited = false;  // ended by exit(); `code` holds the status
     int code = -1;
     int signal = 0;       // killed by this signal when !exited
@@ -20,9 +20,9 @@ struct ExitStatus {
     bool exited_with(int expected) const { return exited && code == expected; }
     std::string describe() const;  // "exit 0", "signal 11 (Segmentation fault)"
 };
-std::ostream& operator<<(std::ostream& out, const ExitStatus& status);
+std::ostream& operator<<(std::ostream& out, const exit_status& status);
 
-struct SpawnOptions {
+struct spawn_options {
     std::string working_directory;  // empty: the test's own
     std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
 };
@@ -31,60 +31,60 @@ struct SpawnOptions {
 // stay readable after it ends. The child has its own process group, which
 // kill() and the destructor end as a whole (wrappers like apitrace included),
 // and it is killed if the test process dies.
-class ChildProcess {
+class child_process {
 public:
     // argv[0] is looked up in PATH when it has no slash. Throws
     // std::runtime_error when the program cannot be started.
-    static ChildProcess spawn(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+    static child_process spawn(const std::vector<std::string>& argv, const spawn_options& options = {});
 
-    ChildProcess(ChildProcess&& other) noexcept;
-    ChildProcess& operator=(ChildProcess&& other) noexcept;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-    ~ChildProcess();  // kills the group if still running, removes the captures
+    child_process(child_process&& other) noexcept;
+    child_process& operator=(child_process&& other) noexcept;
+    child_process(const child_process&) = delete;
+    child_process& operator=(const child_process&) = delete;
+    ~child_process();  // kills the group if still running, removes the captures
 
-    pid_t pid() const { return pid_; }
-    bool running();  // false once it has ended (then exit_status() holds)
+    pid_t pid() const { return process_id; }
+    bool running();  // false once it has ended (then status() holds)
 
     // Waits up to `timeout` for the end; nothing if it is still running.
-    std::optional<ExitStatus> wait_for_exit(std::chrono::milliseconds timeout);
-    std::optional<ExitStatus> exit_status() const { return status_; }
+    std::optional<exit_status> wait_for_exit(std::chrono::milliseconds timeout);
+    std::optional<exit_status> status() const { return final_status; }
 
     void send_signal(int signal);  // to the whole group
-    ExitStatus kill();             // SIGKILL to the group, then reap
+    exit_status kill();             // SIGKILL to the group, then reap
 
     std::string stdout_text() const;
     std::string stderr_text() const;
-    const std::string& stdout_path() const { return stdout_path_; }
-    const std::string& stderr_path() const { return stderr_path_; }
+    const std::string& stdout_path() const { return out_file; }
+    const std::string& stderr_path() const { return err_file; }
 
 private:
-    ChildProcess() = default;
+    child_process() = default;
     void release();
 
-    pid_t pid_ = -1;
-    std::optional<ExitStatus> status_;
-    std::string stdout_path_;
-    std::string stderr_path_;
+    pid_t process_id = -1;
+    std::optional<exit_status> final_status;
+    std::string out_file;
+    std::string err_file;
 };
 
 // `options` with `library` added to LD_PRELOAD, and a sanitizer runtime in the
 // program told not to refuse to start because it no longer comes first.
-SpawnOptions with_preload(SpawnOptions options, const std::string& library);
+spawn_options with_preload(spawn_options options, const std::string& library);
 
 // `options` with only the sanitizer part of the above (for programs that
 // preload a library themselves, as `apitrace trace` does).
-SpawnOptions allowing_preload(SpawnOptions options);
+spawn_options allowing_preload(spawn_options options);
 
-struct RunResult {
-    std::optional<ExitStatus> status;  // nothing: killed after the timeout
+struct run_result {
+    std::optional<exit_status> status;  // nothing: killed after the timeout
     std::string out;
     std::string err;
 };
 
 // Runs a program to its end (killing it after `timeout`) and returns its output.
-RunResult run_program(const std::vector<std::string>& argv,
+run_result run_program(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30),
-                      const SpawnOptions& options = {});
+                      const spawn_options& options = {});
 
 }  // namespace e2e

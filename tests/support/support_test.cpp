@@ -18,10 +18,10 @@ using namespace std::chrono_literals;
 
 TEST(ChildProcessTest, KeepsStdoutAndStderrApartAndReportsTheExitCode)
 {
-    e2e::SpawnOptions options;
+    e2e::spawn_options options;
     options.working_directory = "/tmp";
     options.environment = {{"E2E_GREETING", "hello"}};
-    const e2e::RunResult result =
+    const e2e::run_result result =
         e2e::run_program({"sh", "-c", "pwd; echo \"$E2E_GREETING\" >&2; exit 3"}, 10s, options);
     ASSERT_TRUE(result.status);
     EXPECT_TRUE(result.status->exited_with(3)) << *result.status;
@@ -31,12 +31,12 @@ TEST(ChildProcessTest, KeepsStdoutAndStderrApartAndReportsTheExitCode)
 
 TEST(ChildProcessTest, TimeoutLeavesItRunningAndKillEndsTheWholeGroup)
 {
-    e2e::ChildProcess child = e2e::ChildProcess::spawn({"sh", "-c", "sleep 30 & echo $!; wait"});
+    e2e::child_process child = e2e::child_process::spawn({"sh", "-c", "sleep 30 & echo $!; wait"});
     EXPECT_FALSE(child.wait_for_exit(200ms));
     EXPECT_TRUE(child.running());
     const std::string sleeper = child.stdout_text();
     ASSERT_FALSE(sleeper.empty());
-    const e2e::ExitStatus status = child.kill();
+    const e2e::exit_status status = child.kill();
     EXPECT_FALSE(status.exited);
     EXPECT_EQ(status.signal, SIGKILL);
 
@@ -53,7 +53,7 @@ TEST(ChildProcessTest, TimeoutLeavesItRunningAndKillEndsTheWholeGroup)
 
 TEST(ChildProcessTest, AMissingProgramIsAnErrorNotAnExitCode)
 {
-    EXPECT_THROW(e2e::ChildProcess::spawn({"/nonexistent/e2e-program"}), std::runtime_error);
+    EXPECT_THROW(e2e::child_process::spawn({"/nonexistent/e2e-program"}), std::runtime_error);
 }
 
 // ---- apitrace dumps ----------------------------------------------------------------
@@ -73,7 +73,7 @@ const char* const sample_dump = R"(// process.name = "/tmp/program"
 
 TEST(GlTraceTest, ReadsNumbersNamesArgumentsResultsAndFakes)
 {
-    const e2e::GlTrace trace = e2e::parse_trace_dump(sample_dump);
+    const e2e::gl_trace trace = e2e::parse_trace_dump(sample_dump);
     ASSERT_EQ(trace.calls.size(), 9u);
     EXPECT_EQ(trace.calls[0].function, "glXGetVisualFromFBConfig");
     EXPECT_EQ(trace.calls[0].result, "&{visual = 0x55c5d3a4d2b0, visualid = 975}");
@@ -82,27 +82,27 @@ TEST(GlTraceTest, ReadsNumbersNamesArgumentsResultsAndFakes)
     EXPECT_EQ(trace.calls[2].number, 18u);
     EXPECT_EQ(trace.calls[2].text, "glViewport(0, 0, 640, 480)");
 
-    const e2e::GlCall& light = trace.calls[3];
+    const e2e::gl_call& light = trace.calls[3];
     ASSERT_EQ(light.args.size(), 3u);
     EXPECT_EQ(light.args[2], "{0, -0.5, 1e-3, 1}");
     EXPECT_EQ(light.numbers(2), (std::vector<double>{0, -0.5, 0.001, 1}));
     EXPECT_TRUE(light.numbers(0).empty()) << "GL_LIGHT0 is a name, not the number 0";
     EXPECT_TRUE(trace.calls[0].numbers(0).empty()) << "a pointer is not a number";
 
-    const e2e::GlCall& source = trace.calls[7];
+    const e2e::gl_call& source = trace.calls[7];
     ASSERT_EQ(source.args.size(), 4u) << "a comma or bracket inside a string splits nothing";
     EXPECT_EQ(source.args[2], "{\"a, (b\"}");
 }
 
 TEST(GlTraceTest, FramesEndAtEachSwap)
 {
-    const e2e::GlTrace trace = e2e::parse_trace_dump(sample_dump);
+    const e2e::gl_trace trace = e2e::parse_trace_dump(sample_dump);
     const auto frames = trace.frames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0], std::make_pair(std::size_t{0}, std::size_t{6}));
     EXPECT_EQ(frames[1], std::make_pair(std::size_t{7}, std::size_t{8}));
     EXPECT_EQ(trace.find("glClear"), 5u);
-    EXPECT_EQ(trace.find("glClear", 6), e2e::GlTrace::npos);
+    EXPECT_EQ(trace.find("glClear", 6), e2e::gl_trace::npos);
 }
 
 // ---- windows on the private server ------------------------------------------------------
@@ -130,8 +130,8 @@ protected:
         XSync(own, False);
     }
 
-    e2e::XConnection own;     // plays the program
-    e2e::XConnection tester;  // plays the test
+    e2e::x_connection own;     // plays the program
+    e2e::x_connection tester;  // plays the test
     Window window = 0;
 };
 
@@ -141,17 +141,17 @@ TEST_F(OwnWindow, IsFoundByExactTitleWithItsPlaceSizeAndColours)
     const std::optional<Window> found = e2e::find_window(tester, "e2e \xc5\xbc test", 5s);
     ASSERT_TRUE(found);
     EXPECT_EQ(*found, window);
-    const std::optional<e2e::WindowGeometry> geometry = e2e::window_geometry(tester, window);
+    const std::optional<e2e::window_rect> geometry = e2e::window_geometry(tester, window);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->x, 30);
     EXPECT_EQ(geometry->y, 40);
     EXPECT_EQ(geometry->width, 200);
     EXPECT_EQ(geometry->height, 100);
 
-    const std::optional<e2e::Image> shot = e2e::capture_window(tester, window);
+    const std::optional<e2e::rgb_image> shot = e2e::capture_window(tester, window);
     ASSERT_TRUE(shot);
     ASSERT_EQ(shot->width, 200);
-    EXPECT_EQ(shot->at(0, 0), (e2e::Rgb{0xff, 0x80, 0x00})) << "channels come out in the wrong order";
+    EXPECT_EQ(shot->at(0, 0), (e2e::rgb_pixel{0xff, 0x80, 0x00})) << "channels come out in the wrong order";
     EXPECT_EQ(e2e::count_non_black(*shot), 200 * 100);
     EXPECT_NEAR(e2e::mean_value(*shot), (0xff + 0x80) / 3.0, 1e-9);
 }
@@ -197,7 +197,7 @@ TEST_F(OwnWindow, CloseAsksPolitelyResizeWaitsAndExposeDamagesAndTellsTheWindow)
 
     ASSERT_TRUE(e2e::expose_window(tester, window));
     EXPECT_TRUE(next_event(own, window, Expose)) << "no Expose after the damage";
-    const std::optional<e2e::Image> damaged = e2e::capture_window(tester, window);
+    const std::optional<e2e::rgb_image> damaged = e2e::capture_window(tester, window);
     ASSERT_TRUE(damaged);
     EXPECT_EQ(e2e::count_non_black(*damaged), 0) << "the window was not painted over";
 

@@ -91,18 +91,18 @@ void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 }  // namespace
 
-XConnection::XConnection()
+x_connection::x_connection()
 {
-    display_ = XOpenDisplay(nullptr);
-    if (!display_)
+    handle = XOpenDisplay(nullptr);
+    if (!handle)
         throw std::runtime_error("cannot open the X display");
     XSetErrorHandler(count_error);
 }
 
-XConnection::~XConnection()
+x_connection::~x_connection()
 {
-    if (display_)
-        XCloseDisplay(display_);
+    if (handle)
+        XCloseDisplay(handle);
 }
 
 std::string window_title(Display* display, Window window)
@@ -140,11 +140,11 @@ std::optional<Window> find_window(Display* display, const std::string& title, st
     }
 }
 
-std::optional<WindowGeometry> window_geometry(Display* display, Window window)
+std::optional<window_rect> window_geometry(Display* display, Window window)
 {
     XWindowAttributes attributes;
     Window child = 0;
-    WindowGeometry geometry;
+    window_rect geometry;
     bool ok = false;
     const bool no_error = without_errors(display, [&] {
         ok = XGetWindowAttributes(display, window, &attributes) != 0 &&
@@ -179,9 +179,9 @@ bool wait_window_gone(Display* display, Window window, std::chrono::milliseconds
     return true;
 }
 
-std::optional<Image> capture_window(Display* display, Window window)
+std::optional<rgb_image> capture_window(Display* display, Window window)
 {
-    const std::optional<WindowGeometry> geometry = window_geometry(display, window);
+    const std::optional<window_rect> geometry = window_geometry(display, window);
     if (!geometry || !viewable(display, window))
         return std::nullopt;
     XImage* shot = nullptr;
@@ -204,12 +204,12 @@ std::optional<Image> capture_window(Display* display, Window window)
         const unsigned long top = mask >> shift;
         return static_cast<std::uint8_t>(((pixel & mask) >> shift) * 255 / top);
     };
-    Image image(shot->width, shot->height);
+    rgb_image image(shot->width, shot->height);
     for (int y = 0; y < shot->height; ++y) {
         for (int x = 0; x < shot->width; ++x) {
             const unsigned long pixel = XGetPixel(shot, x, y);
             image.set(x, y,
-                      Rgb{channel(pixel, shot->red_mask), channel(pixel, shot->green_mask),
+                      rgb_pixel{channel(pixel, shot->red_mask), channel(pixel, shot->green_mask),
                           channel(pixel, shot->blue_mask)});
         }
     }
@@ -217,14 +217,14 @@ std::optional<Image> capture_window(Display* display, Window window)
     return image;
 }
 
-std::optional<Image> capture_settled(Display* display, Window window, std::chrono::milliseconds quiet,
+std::optional<rgb_image> capture_settled(Display* display, Window window, std::chrono::milliseconds quiet,
                                      std::chrono::milliseconds timeout)
 {
     const auto deadline = after(timeout);
-    std::optional<Image> last = capture_window(display, window);
+    std::optional<rgb_image> last = capture_window(display, window);
     for (;;) {
         std::this_thread::sleep_for(quiet);
-        std::optional<Image> now = capture_window(display, window);
+        std::optional<rgb_image> now = capture_window(display, window);
         if (now && last && now->width == last->width && now->height == last->height &&
             now->rgb == last->rgb && count_non_black(*now) > 0)
             return now;
@@ -254,7 +254,7 @@ bool resize_window(Display* display, Window window, int width, int height, std::
         return false;
     const auto deadline = after(timeout);
     for (;;) {
-        const std::optional<WindowGeometry> geometry = window_geometry(display, window);
+        const std::optional<window_rect> geometry = window_geometry(display, window);
         if (geometry && geometry->width == width && geometry->height == height)
             return true;
         if (!geometry || std::chrono::steady_clock::now() >= deadline)
@@ -265,7 +265,7 @@ bool resize_window(Display* display, Window window, int width, int height, std::
 
 bool expose_window(Display* display, Window window)
 {
-    const std::optional<WindowGeometry> geometry = window_geometry(display, window);
+    const std::optional<window_rect> geometry = window_geometry(display, window);
     if (!geometry)
         return false;
     return without_errors(display, [&] {
@@ -285,7 +285,7 @@ bool press_key(Display* display, Window window, const std::string& keysym_name)
     if (!without_errors(display, [&] { XSetInputFocus(display, window, RevertToParent, CurrentTime); }))
         return false;
     try {
-        const RunResult typed = run_program({"xdotool", "key", "--clearmodifiers", keysym_name}, std::chrono::seconds(10));
+        const run_result typed = run_program({"xdotool", "key", "--clearmodifiers", keysym_name}, std::chrono::seconds(10));
         return typed.status && typed.status->exited_with(0);
     } catch (const std::exception&) {
         return false;

@@ -16,21 +16,21 @@ namespace e2e {
 // One Xlib connection to $DISPLAY, with X errors (a window gone meanwhile)
 // turned into failed calls rather than the end of the test process.
 // Throws std::runtime_error when the display cannot be opened.
-class XConnection {
+class x_connection {
 public:
-    XConnection();
-    ~XConnection();
-    XConnection(const XConnection&) = delete;
-    XConnection& operator=(const XConnection&) = delete;
+    x_connection();
+    ~x_connection();
+    x_connection(const x_connection&) = delete;
+    x_connection& operator=(const x_connection&) = delete;
 
-    Display* get() const { return display_; }
-    operator Display*() const { return display_; }
+    Display* get() const { return handle; }
+    operator Display*() const { return handle; }
 
 private:
-    Display* display_ = nullptr;
+    Display* handle = nullptr;
 };
 
-struct WindowGeometry {
+struct window_rect {
     int x = 0, y = 0;          // top-left of the window's inside, in root coordinates
     int width = 0, height = 0;
 };
@@ -44,19 +44,19 @@ std::optional<Window> find_window(Display* display, const std::string& title,
                                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 std::string window_title(Display* display, Window window);
-std::optional<WindowGeometry> window_geometry(Display* display, Window window);
+std::optional<window_rect> window_geometry(Display* display, Window window);
 bool window_exists(Display* display, Window window);
 bool wait_window_gone(Display* display, Window window,
                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // The window's contents as the screen shows them (XGetImage); nothing if the
 // window is gone or not viewable.
-std::optional<Image> capture_window(Display* display, Window window);
+std::optional<rgb_image> capture_window(Display* display, Window window);
 
 // Captures until two captures `quiet` apart are identical and not all black
 // (a frame has landed and nothing changes); nothing if that does not happen
 // within `timeout`. Not for animated windows.
-std::optional<Image> capture_settled(Display* display, Window window,
+std::optional<rgb_image> capture_settled(Display* display, Window window,
                                      std::chrono::milliseconds quiet = std::chrono::milliseconds(150),
                                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
 

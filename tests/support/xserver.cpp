@@ -145,7 +145,7 @@ void stop_private_x_server()
 
 std::string private_x_display() { return server_display; }
 
-void PrivateXServerEnvironment::SetUp()
+void private_x_server_environment::SetUp()
 {
     try {
         start_private_x_server();
@@ -154,6 +154,6 @@ void PrivateXServerEnvironment::SetUp()
     }
 }
 
-void PrivateXServerEnvironment::TearDown() { stop_private_x_server(); }
+void private_x_server_environment::TearDown() { stop_private_x_server(); }
 
 }  // namespace e2e

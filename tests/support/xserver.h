@@ -23,7 +23,7 @@ std::string private_x_display();
 
 // GoogleTest environment doing the two calls above around all tests;
 // test_support_e2e_main installs it.
-class PrivateXServerEnvironment : public testing::Environment {
+class private_x_server_environment : public testing::Environment {
 public:
     void SetUp() override;
     void TearDown() override;
