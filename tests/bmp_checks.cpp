@@ -1,14 +1,13 @@
 #include "bmp_checks.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
-#include "test_files.h"
+#include "support/files.h"
 #include "writer.h"
 
 namespace {
@@ -117,7 +116,7 @@ void expect_refused_before_allocating(const std::string& path, const std::string
 
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason)
 {
-    const std::string path = temp_path("decoded.bmp");
+    const std::string path = e2e::temp_path("decoded.bmp");
     if (!write_file(path, bytes)) {
         *reason = "cannot write " + path;
         return false;
@@ -125,67 +124,23 @@ bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::stri
     return decode_bmp_file(path.c_str(), image, reason);
 }
 
-bool read_png(const std::string& path, rgb_picture* picture)
+e2e::rgb_image picture_of(const bmp_image& image)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_read_png(png, info,
-                 PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_STRIP_ALPHA | PNG_TRANSFORM_PACKING |
-                     PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_GRAY_TO_RGB,
-                 nullptr);
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    png_bytepp rows = png_get_rows(png, info);
-    picture->width = static_cast<int32_t>(width);
-    picture->height = static_cast<int32_t>(height);
-    picture->rgb.clear();
-    for (png_uint_32 y = 0; y < height; ++y)
-        picture->rgb.insert(picture->rgb.end(), rows[y], rows[y] + 3 * width);
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(f);
-    return true;
-}
-
-rgb_picture picture_of(const bmp_image& image)
-{
-    rgb_picture p;
-    p.width = image.width;
-    p.height = image.height;
-    for (int32_t row = image.height - 1; row >= 0; --row)
+    e2e::rgb_image picture(image.width, image.height);
+    for (int32_t row = 0; row < image.height; ++row)
         for (int32_t x = 0; x < image.width; ++x) {
             const uint8_t* t = image.rgba.data() + (static_cast<size_t>(row) * image.width + x) * 4;
-            p.rgb.insert(p.rgb.end(), t, t + 3);
+            picture.set(x, image.height - 1 - row, e2e::rgb_pixel{t[0], t[1], t[2]});
         }
-    return p;
+    return picture;
 }
 
-std::string first_difference(const rgb_picture& got, const rgb_picture& want)
+std::string difference_from_reference(const bmp_image& image, const std::string& png)
 {
-    if (got.width != want.width || got.height != want.height)
-        return "size " + std::to_string(got.width) + "x" + std::to_string(got.height) +
-               ", want " + std::to_string(want.width) + "x" + std::to_string(want.height);
-    for (size_t i = 0; i < want.rgb.size() && i < got.rgb.size(); i += 3) {
-        if (got.rgb[i] != want.rgb[i] || got.rgb[i + 1] != want.rgb[i + 1] ||
-            got.rgb[i + 2] != want.rgb[i + 2]) {
-            char text[160];
-            const size_t pixel = i / 3;
-            std::snprintf(text, sizeof text,
-                          "pixel (%zu, %zu) from the top is %d %d %d, want %d %d %d",
-                          pixel % want.width, pixel / want.width, got.rgb[i], got.rgb[i + 1],
-                          got.rgb[i + 2], want.rgb[i], want.rgb[i + 1], want.rgb[i + 2]);
-            return text;
-        }
-    }
-    return got.rgb.size() == want.rgb.size() ? "" : "pixel data of another length";
+    const std::optional<e2e::rgb_image> want = e2e::read_png(png);
+    if (!want)
+        return "cannot read " + png;
+    return e2e::first_difference(picture_of(image), *want);
 }
 
 uint32_t texel_rgb(const bmp_image& image, int32_t x, int32_t row)

@@ -1,5 +1,5 @@
 // Helpers for the BMP decoder's tests: decoding bytes made by the writer,
-// reading the reference pictures, and watching how much the decoder allocates.
+// comparing them with the reference pictures, and watching how much the decoder allocates.
 #pragma once
 
 #include <cstddef>
@@ -7,26 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "support/image.h"
 #include "texture.h"
 
 // Writes `bytes` to a temporary file and decodes it.
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason);
 
-// A picture as 3-byte RGB pixels, top row first.
-struct rgb_picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-};
+// The decoded texture turned back into a picture, top row first (the
+// texture's row 0 is the bottom).
+e2e::rgb_image picture_of(const bmp_image& image);
 
-// The stored 8-bit values of a PNG (no gamma applied); false when unreadable.
-bool read_png(const std::string& path, rgb_picture* picture);
-
-// The decoded texture turned back into a picture: its row 0 is the bottom.
-rgb_picture picture_of(const bmp_image& image);
-
-// The first place two pictures differ, or empty when they are equal.
-std::string first_difference(const rgb_picture& got, const rgb_picture& want);
+// What decoding `bmp` must give: the reference PNG, compared exactly; empty
+// when they agree, else the first difference.
+std::string difference_from_reference(const bmp_image& image, const std::string& png);
 
 // 0xRRGGBB of the texture pixel at column `x` of texture row `row`.
 uint32_t texel_rgb(const bmp_image& image, int32_t x, int32_t row);

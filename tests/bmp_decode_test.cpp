@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "bmp_checks.h"
-#include "test_files.h"
+#include "support/files.h"
+#include "support/process.h"
 #include "texture.h"
 #include "writer.h"
 
@@ -213,7 +214,7 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
         {"empty file", [](std::vector<uint8_t>* b) { b->clear(); }, "0 bytes"},
     };
     const std::vector<uint8_t> good = make_bmp24(256, 256, sample_rgb(256, 256));
-    const std::string path = temp_path("refused.bmp");
+    const std::string path = e2e::temp_path("refused.bmp");
     for (const refusal_case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> bytes = good;
@@ -225,39 +226,25 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
 
 TEST(BmpDecode, SharedTwentyFourBitFilesMatchTheirReferencePictures)
 {
+    REQUIRE_TESTDATA();
     // rgb24pal.bmp has a colour table: read from byte 54 it would be garbled.
     for (const char* name : {"rgb24", "rgb24pal"}) {
         SCOPED_TRACE(name);
         bmp_image image;
         std::string reason;
-        ASSERT_TRUE(decode_bmp_file(testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
+        ASSERT_TRUE(decode_bmp_file(e2e::testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
                                     &image, &reason))
             << reason;
-        rgb_picture want;
-        ASSERT_TRUE(read_png(testdata_path(std::string("bmp/reference/") + name + ".png"), &want));
-        EXPECT_EQ(first_difference(picture_of(image), want), "");
+        EXPECT_EQ(difference_from_reference(image, e2e::testdata_path(std::string("bmp/reference/") + name + ".png")),
+                  "");
         for (int32_t x = 0; x < image.width; ++x)
             ASSERT_EQ(texel_alpha(image, x, 0), 255);
     }
 }
 
-// A binary PPM as asset_info writes it, top row first.
-bool read_ppm(const std::string& path, rgb_picture* picture)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> picture->width >> picture->height >> maxval;
-    if (!in || magic != "P6" || maxval != 255 || in.get() != '\n')
-        return false;
-    picture->rgb.assign(static_cast<size_t>(picture->width) * picture->height * 3, 0);
-    in.read(reinterpret_cast<char*>(picture->rgb.data()),
-            static_cast<std::streamsize>(picture->rgb.size()));
-    return static_cast<size_t>(in.gcount()) == picture->rgb.size() && in.peek() == EOF;
-}
-
 TEST(AssetInfoTexture, WritesTheDecodedPictureTopRowFirstAndItsSizeOnStdout)
 {
+    REQUIRE_TESTDATA();
     // One real file of each family the decoder has a row reader for.
     const struct {
         const char* name;
@@ -271,17 +258,19 @@ TEST(AssetInfoTexture, WritesTheDecodedPictureTopRowFirstAndItsSizeOnStdout)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string ppm = temp_path(std::string(c.name) + ".ppm");
-        const command_result r =
-            run_command({ASSET_INFO, "texture",
-                         testdata_path(std::string("bmp/good/") + c.name + ".bmp"), "--ppm", ppm});
-        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string ppm = e2e::temp_path(std::string(c.name) + ".ppm");
+        const e2e::run_result r =
+            e2e::run_program({ASSET_INFO, "texture",
+                         e2e::testdata_path(std::string("bmp/good/") + c.name + ".bmp"), "--ppm", ppm});
+        EXPECT_EQ(r.code(), 0) << r.err;
         EXPECT_EQ(r.out, "127x64\n");
         EXPECT_NE(r.err.find(c.kind), std::string::npos) << r.err;
-        rgb_picture got, want;
-        ASSERT_TRUE(read_ppm(ppm, &got));
-        ASSERT_TRUE(read_png(testdata_path(std::string("bmp/reference/") + c.name + ".png"), &want));
-        EXPECT_EQ(first_difference(got, want), "");
+        const std::optional<e2e::rgb_image> got = e2e::read_ppm(ppm);
+        const std::optional<e2e::rgb_image> want =
+            e2e::read_png(e2e::testdata_path(std::string("bmp/reference/") + c.name + ".png"));
+        ASSERT_TRUE(got);
+        ASSERT_TRUE(want);
+        EXPECT_EQ(e2e::first_difference(*got, *want), "");
     }
 }
 
@@ -301,10 +290,11 @@ TEST(BmpDecode, AllocationWatchSeesThePixelBufferAtEverySize)
 
 TEST(AssetInfoTexture, RefusedFileExitsOneWithTheReasonOnStderrOnly)
 {
-    const std::string ppm = temp_path("refused.ppm");
-    const command_result r = run_command(
-        {ASSET_INFO, "texture", testdata_path("bmp/bad/reallybig.bmp"), "--ppm", ppm});
-    EXPECT_EQ(r.status, 1);
+    REQUIRE_TESTDATA();
+    const std::string ppm = e2e::temp_path("refused.ppm");
+    const e2e::run_result r = e2e::run_program(
+        {ASSET_INFO, "texture", e2e::testdata_path("bmp/bad/reallybig.bmp"), "--ppm", ppm});
+    EXPECT_EQ(r.code(), 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("larger than 32768"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(ppm).good());

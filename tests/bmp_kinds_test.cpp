@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bmp_checks.h"
-#include "test_files.h"
+#include "support/files.h"
 #include "texture.h"
 #include "writer.h"
 
@@ -19,7 +19,7 @@ namespace {
 std::vector<std::string> suite_files(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(testdata_path("bmp/" + folder)))
+    for (const auto& entry : std::filesystem::directory_iterator(e2e::testdata_path("bmp/" + folder)))
         if (entry.path().extension() == ".bmp")
             names.push_back(entry.path().stem().string());
     std::sort(names.begin(), names.end());
@@ -36,24 +36,24 @@ bool all_opaque(const bmp_image& image)
 
 TEST(BmpSuite, EveryGoodFileMatchesItsReferencePicture)
 {
+    REQUIRE_TESTDATA();
     const std::vector<std::string> names = suite_files("good");
-    ASSERT_GE(names.size(), 20u) << "the shared test data is not where SZABLON_TESTDATA says";
+    ASSERT_GE(names.size(), 20u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         bmp_image image;
         std::string reason;
-        ASSERT_TRUE(decode_bmp_file(testdata_path("bmp/good/" + name + ".bmp").c_str(), &image,
+        ASSERT_TRUE(decode_bmp_file(e2e::testdata_path("bmp/good/" + name + ".bmp").c_str(), &image,
                                     &reason))
             << reason;
-        rgb_picture want;
-        ASSERT_TRUE(read_png(testdata_path("bmp/reference/" + name + ".png"), &want));
-        EXPECT_EQ(first_difference(picture_of(image), want), "");
+        EXPECT_EQ(difference_from_reference(image, e2e::testdata_path("bmp/reference/" + name + ".png")), "");
         EXPECT_TRUE(all_opaque(image));
     }
 }
 
 TEST(BmpSuite, EveryBadFileIsRefusedOrDecodedWithANoteAndNoHugeAllocation)
 {
+    REQUIRE_TESTDATA();
     // What each known file must give: refused, or decoded with this note.
     const std::map<std::string, std::pair<bool, const char*>> expected = {
         {"badbitcount", {true, "30000 bits per pixel"}},
@@ -81,7 +81,7 @@ TEST(BmpSuite, EveryBadFileIsRefusedOrDecodedWithANoteAndNoHugeAllocation)
     ASSERT_GE(names.size(), 10u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string path = testdata_path("bmp/bad/" + name + ".bmp");
+        const std::string path = e2e::testdata_path("bmp/bad/" + name + ".bmp");
         const uintmax_t file_size = std::filesystem::file_size(path);
         bmp_image image;
         std::string reason;
@@ -394,7 +394,7 @@ TEST(BmpKinds, UndecodableKindsAreRefusedBeforeAnyAllocation)
         {"bit fields on 8 bits", bit_fields_on_8, "16 or 32 bits"},
         {"OS/2 Huffman coding", huffman, "Huffman"},
     };
-    const std::string path = temp_path("refused-kind.bmp");
+    const std::string path = e2e::temp_path("refused-kind.bmp");
     for (const kind_refusal& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(write_file(path, make_bmp(c.spec)));

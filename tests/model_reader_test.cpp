@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "model.h"
-#include "test_files.h"
+#include "support/files.h"
+#include "support/process.h"
 #include "writer.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct load_result {
 
 load_result load_bytes(const std::vector<uint8_t>& bytes)
 {
-    const std::string path = temp_path("model.3ds");
+    const std::string path = e2e::temp_path("model.3ds");
     EXPECT_TRUE(write_file(path, bytes));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -154,7 +155,7 @@ TEST(ModelReader, MissingFileLeavesAnEmptyModelAndSaysNothing)
     load_bytes(make_3ds({grid_object("keep", 3, 0.0f)}));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(load_3ds_model(&model, temp_path("no-such.3ds").c_str()));
+    EXPECT_FALSE(load_3ds_model(&model, e2e::temp_path("no-such.3ds").c_str()));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(model.vertex_count, 0);
@@ -490,8 +491,9 @@ const shared_model shared_models[] = {
 
 TEST(SharedModels, CountsAndNormalisationLineMatchTheTable)
 {
+    REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
-        const std::string path = testdata_path("3ds/") + m.file;
+        const std::string path = e2e::testdata_path("3ds/") + m.file;
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         ASSERT_TRUE(load_3ds_model(&model, path.c_str())) << path;
@@ -514,15 +516,16 @@ TEST(SharedModels, CountsAndNormalisationLineMatchTheTable)
 
 TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
 {
+    REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
-        const std::string path = testdata_path("3ds/") + m.file;
+        const std::string path = e2e::testdata_path("3ds/") + m.file;
         testing::internal::CaptureStdout();
         load_3ds_model(&model, path.c_str());
         normalize_model(&model);
         const std::string expected = testing::internal::GetCapturedStdout();
 
-        const command_result r = run_command({ASSET_INFO, "model", path});
-        EXPECT_EQ(r.status, 0) << m.file;
+        const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", path});
+        EXPECT_EQ(r.code(), 0) << m.file;
         EXPECT_EQ(r.out, expected) << m.file;
         EXPECT_NE(r.err.find("vertices: " + std::to_string(m.vertices) + "\n"), std::string::npos)
             << r.err;
@@ -535,8 +538,8 @@ TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
 
 TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)
 {
-    const command_result r = run_command({ASSET_INFO, "model", temp_path("absent.3ds")});
-    EXPECT_EQ(r.status, 1);
+    const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", e2e::temp_path("absent.3ds")});
+    EXPECT_EQ(r.code(), 1);
     EXPECT_EQ(r.out, "offesty: 0.000000 0.000000 0.000000\n");
     EXPECT_NE(r.err.find("cannot open"), std::string::npos);
 }

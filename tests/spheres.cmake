@@ -18,5 +18,5 @@ foreach(suite window trace mended)
   gtest_discover_tests(spheres_${suite}_test
     TEST_PREFIX "spheres."
     NO_PRETTY_VALUES
-    PROPERTIES TIMEOUT 60)
+    PROPERTIES TIMEOUT 60 LABELS e2e)
 endforeach()

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace spheres_test {
@@ -44,21 +43,12 @@ struct running_program {
 // Starts the program and waits for its "Szablon" window; fails the test
 // (and returns nothing) if none appears.
 inline std::optional<running_program> start(Display* display, const std::vector<std::string>& argv,
-                                    const e2e::spawn_options& options = {})
+                                            const e2e::spawn_options& options = {})
 {
     // A window left by an earlier run in this process must not be taken for the new one.
-    const std::vector<Window> before = e2e::windows_titled(display, "Szablon");
+    const std::vector<Window> earlier = e2e::windows_titled(display, "Szablon");
     running_program running{e2e::child_process::spawn(argv, options), 0};
-    std::optional<Window> window;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!window && std::chrono::steady_clock::now() < deadline) {
-        for (Window candidate : e2e::windows_titled(display, "Szablon")) {
-            if (std::find(before.begin(), before.end(), candidate) == before.end())
-                window = candidate;
-        }
-        if (!window)
-            std::this_thread::sleep_for(20ms);
-    }
+    const std::optional<Window> window = e2e::find_window(display, "Szablon", 10s, earlier);
     if (!window) {
         ADD_FAILURE() << argv.front() << " showed no window titled Szablon; stderr:\n"
                       << running.process.stderr_text();

@@ -31,7 +31,7 @@ TEST_P(SpheresMended, HeightZeroTakesTheAspectAsIfTheHeightWereOne)
 {
     e2e::spawn_options options = e2e::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_ZERO_HEIGHT", "1");
-    const std::optional<e2e::gl_trace> trace = traced_run(display, GetParam().binary, {}, options);
+    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {GetParam().binary}, {options, {}, 2, false});
     ASSERT_TRUE(trace);
 
     size_t zero = trace->npos;
@@ -44,7 +44,7 @@ TEST_P(SpheresMended, HeightZeroTakesTheAspectAsIfTheHeightWereOne)
     ASSERT_NE(projection, trace->npos);
     expect_perspective(trace->calls[projection], 640.0);
 
-    // And it goes on to draw the real size as usual (traced_run checked the exit).
+    // And it goes on to draw the real size as usual (record_trace checked the exit).
     const size_t restored = trace->find("glMultMatrixd", projection + 1);
     ASSERT_NE(restored, trace->npos);
     expect_perspective(trace->calls[restored], 640.0 / 480.0);

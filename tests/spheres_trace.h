@@ -4,55 +4,13 @@
 
 #include "spheres_common.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <utility>
 
 namespace spheres_test {
 
 // How summarise() writes one gluSphere(quadric, 1.0, 50, 50) drawn with
 // GLU_FILL and GLU_OUTSIDE: GLU turns it into two fans and 48 quad strips.
 inline const std::string unit_sphere = "sphere: radius 1, 50 slices, 50 stacks, filled, normals outward";
-
-// Runs the program under apitrace until it has drawn, resizing its window to
-// each size in turn and letting it settle, then closes it and reads the trace.
-inline std::optional<e2e::gl_trace> traced_run(Display* display, const std::string& binary,
-                                              const std::vector<std::pair<int, int>>& resizes,
-                                              const e2e::spawn_options& options = {})
-{
-    char folder[] = "/tmp/e2e-spheres-trace-XXXXXX";
-    if (!mkdtemp(folder)) {
-        ADD_FAILURE() << "no folder for the trace";
-        return std::nullopt;
-    }
-    const std::string file = std::string(folder) + "/run.trace";
-    std::optional<e2e::gl_trace> trace;
-    {
-        std::optional<running_program> running =
-            start(display, e2e::apitrace_command(file, {binary}), e2e::apitrace_options(options));
-        if (running) {
-            EXPECT_TRUE(e2e::capture_settled(display, running->window)) << "no steady first frame";
-            for (const auto& [width, height] : resizes) {
-                EXPECT_TRUE(e2e::resize_window(display, running->window, width, height));
-                EXPECT_TRUE(e2e::capture_settled(display, running->window)) << "no steady frame after a resize";
-            }
-            // Time in which an idle or timer callback would have drawn more frames.
-            std::this_thread::sleep_for(300ms);
-            const std::optional<e2e::exit_status> status = close_and_wait(display, *running);
-            EXPECT_TRUE(status && status->exited_with(0))
-                << (status ? status->describe() : "still running") << "; stderr:\n"
-                << running->process.stderr_text();
-            std::string error;
-            trace = e2e::read_trace(file, &error);
-            EXPECT_TRUE(trace) << error;
-        }
-    }
-    std::remove(file.c_str());
-    rmdir(folder);
-    return trace;
-}
 
 // The calls the program made between two indices (inclusive): GL calls and
 // the swap, without apitrace's own ("fake") calls and GLX housekeeping.

@@ -79,7 +79,7 @@ protected:
 TEST_P(SpheresTrace, StartUpAndFirstFrameCallInOrderWithTheBuildsBlendAndColours)
 {
     const sphere_build& build = GetParam();
-    const std::optional<e2e::gl_trace> trace = traced_run(display, build.binary, {});
+    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {build.binary});
     ASSERT_TRUE(trace);
     const auto frames = trace->frames();
     ASSERT_FALSE(frames.empty()) << "no frame was swapped";
@@ -111,7 +111,7 @@ TEST_P(SpheresTrace, StartUpAndFirstFrameCallInOrderWithTheBuildsBlendAndColours
 TEST_P(SpheresTrace, ResizeClearsTheNewDepthBufferAndMovesViewportAndAspectAlong)
 {
     const sphere_build& build = GetParam();
-    const std::optional<e2e::gl_trace> trace = traced_run(display, build.binary, {{800, 600}});
+    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {build.binary}, {{}, {{800, 600}}, 2, false});
     ASSERT_TRUE(trace);
     const auto frames = trace->frames();
     ASSERT_GE(frames.size(), 2u);

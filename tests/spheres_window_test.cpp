@@ -3,7 +3,6 @@
 #include "spheres_common.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace spheres_test {
 namespace {
@@ -126,8 +125,7 @@ TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClo
     // It waits for the user: still there after a while and after a key press it ignores.
     ASSERT_TRUE(e2e::capture_settled(display, running->window));
     e2e::press_key(display, running->window, "space");
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(running->process.running()) << "ended without being closed";
+    EXPECT_FALSE(running->process.wait_for_exit(500ms)) << "ended without being closed";
 
     const std::optional<e2e::exit_status> status = close_and_wait(display, *running);
     ASSERT_TRUE(status) << "still running after its window was closed";
@@ -149,8 +147,10 @@ TEST_P(SpheresWindow, RedrawsTheSameFrameWhenExposedAgain)
     ASSERT_TRUE(exposed) << "nothing drawn after an expose";
     EXPECT_EQ(e2e::max_channel_difference(*first, *exposed), 0) << "the frame after an expose differs";
 
-    std::this_thread::sleep_for(300ms);
-    const std::optional<e2e::rgb_image> later = e2e::capture_window(display, running->window);
+    // Watched for a while, it must not change on its own.
+    const std::optional<e2e::rgb_image> later = e2e::capture_until(
+        display, running->window,
+        [&](const e2e::rgb_image& shot) { return e2e::max_channel_difference(*first, shot) != 0; }, 300ms);
     ASSERT_TRUE(later);
     EXPECT_EQ(e2e::max_channel_difference(*first, *later), 0) << "the picture changed on its own";
     close_and_wait(display, *running);
@@ -189,6 +189,8 @@ TEST_P(SpheresWindow, AfterAResizeTo800x600ShowsTheSceneAtTheNewSizeAndAspect)
     ASSERT_TRUE(running);
     ASSERT_TRUE(e2e::capture_settled(display, running->window));
     ASSERT_TRUE(e2e::resize_window(display, running->window, 800, 600));
+    // Until it redraws, the window still shows the old picture at its top left.
+    ASSERT_TRUE(e2e::wait_for_new_frames(display, running->window, 2, true)) << "nothing drawn after the resize";
     const std::optional<e2e::rgb_image> resized = e2e::capture_settled(display, running->window);
     ASSERT_TRUE(resized) << "no steady frame after the resize (a black window never settles)";
     ASSERT_EQ(resized->width, 800);

@@ -3,9 +3,9 @@
 include(GoogleTest)
 
 add_executable(viewer_gl_test viewer_gl_test.cpp)
-target_link_libraries(viewer_gl_test PRIVATE viewer_program asset_writer test_files
+target_link_libraries(viewer_gl_test PRIVATE viewer_program asset_writer
                       test_support_e2e_main)
-gtest_discover_tests(viewer_gl_test TEST_PREFIX "viewer_gl." PROPERTIES TIMEOUT 60)
+gtest_discover_tests(viewer_gl_test TEST_PREFIX "viewer_gl." PROPERTIES TIMEOUT 60 LABELS e2e)
 
 add_executable(viewer_e2e_test viewer_e2e_test.cpp)
 target_link_libraries(viewer_e2e_test PRIVATE viewer_loaders asset_writer test_support_e2e_main)
@@ -14,4 +14,4 @@ target_compile_definitions(viewer_e2e_test PRIVATE
   MAKE_DEMO_ASSETS="$<TARGET_FILE:make_demo_assets>"
   ASSET_INFO="$<TARGET_FILE:asset_info>")
 add_dependencies(viewer_e2e_test model_viewer make_demo_assets asset_info)
-gtest_discover_tests(viewer_e2e_test TEST_PREFIX "viewer." PROPERTIES TIMEOUT 90)
+gtest_discover_tests(viewer_e2e_test TEST_PREFIX "viewer." PROPERTIES TIMEOUT 90 LABELS e2e)

@@ -3,14 +3,11 @@
 // and the error box when the texture cannot be read.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "model.h"
@@ -25,26 +22,38 @@ Model expected_model;
 
 const std::string viewer = MODEL_VIEWER;
 
+// Not blank: the face, the red icon and the dark text are all there.
+struct box_look {
+    long red = 0, dark = 0, light = 0;
+};
+
+box_look look_of(const e2e::rgb_image& picture)
+{
+    box_look look;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const e2e::rgb_pixel c = picture.at(x, y);
+            look.red += c.r > 180 && c.g < 100 && c.b < 100;
+            look.dark += c.r < 60 && c.g < 60 && c.b < 60;
+            look.light += c.r > 200 && c.g > 200 && c.b > 200;
+        }
+    return look;
+}
+
+bool looks_painted(const e2e::rgb_image& picture)
+{
+    const box_look look = look_of(picture);
+    return look.red > 100 && look.dark > 100 && look.light > picture.width * picture.height / 2;
+}
+
 class ViewerE2e : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/viewer-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-
-    std::string file(const std::string& name) const { return folder + "/" + name; }
+    std::string file(const std::string& name) const { return folder.file(name); }
 
     void write_demo_assets()
     {
-        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
-        ASSERT_TRUE(r.status && r.status->exited_with(0)) << r.err;
+        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder.path()});
+        ASSERT_EQ(r.code(), 0) << r.err;
     }
 
     // What the loader prints for this folder's model, by the library itself.
@@ -54,27 +63,37 @@ protected:
         return r.out;
     }
 
-    e2e::child_process start(const std::vector<std::string>& argv)
+    e2e::spawn_options in_folder() const
     {
         e2e::spawn_options options;
-        options.working_directory = folder;
-        return e2e::child_process::spawn(argv, options);
+        options.working_directory = folder.path();
+        return options;
+    }
+
+    e2e::child_process start(const std::vector<std::string>& argv)
+    {
+        return e2e::child_process::spawn(argv, in_folder());
     }
 
     // Waits until the process has printed `text` on stdout (it flushes once loading ends).
-    static bool wait_for_stdout(e2e::child_process& p, const std::string& text,
-                                std::chrono::milliseconds timeout = 10s)
+    static bool wait_for_stdout(e2e::child_process& p, const std::string& text)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (p.stdout_text().find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+        return e2e::wait_until([&] { return p.stdout_text().find(text) != std::string::npos; }, 10s);
     }
 
-    std::string folder;
+    // Waits for the error box and for it to be painted; its last capture in `picture`.
+    std::optional<Window> painted_box(e2e::child_process& p, std::optional<e2e::rgb_image>* picture)
+    {
+        const std::optional<Window> box = e2e::find_window(x, "Problem");
+        EXPECT_TRUE(box) << "no error box; stderr:\n" << p.stderr_text();
+        if (!box)
+            return std::nullopt;
+        *picture = e2e::capture_until(x, *box, looks_painted);
+        EXPECT_TRUE(*picture && looks_painted(**picture)) << "the box was never painted";
+        return box;
+    }
+
+    e2e::temp_folder folder{"viewer-e2e"};
     e2e::x_connection x;
 };
 
@@ -132,15 +151,15 @@ TEST_F(ViewerE2e, DemoSceneOpensItsWindowPrintsTheLoaderLinesAndRunsUntilClosed)
     ASSERT_TRUE(wait_for_stdout(p, "offesty: ")) << p.stdout_text();
     EXPECT_EQ(p.stdout_text(), loading_lines()) << "stdout carries exactly the loader's lines";
 
-    std::this_thread::sleep_for(500ms);
-    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
+    const auto covered = [](const e2e::rgb_image& shot) { return e2e::count_non_black(shot, 16) > 640 * 480 / 10; };
+    const std::optional<e2e::rgb_image> frame = e2e::capture_until(x, *w, covered);
     ASSERT_TRUE(frame);
     e2e::write_png(*frame, e2e::artifact_path("viewer_demo.png"));
     EXPECT_GT(e2e::count_non_black(*frame, 16), 640 * 480 / 10) << "the models cover the window";
 
     // It animates: a later frame differs.
-    std::this_thread::sleep_for(300ms);
-    const std::optional<e2e::rgb_image> later = e2e::capture_window(x, *w);
+    const std::optional<e2e::rgb_image> later = e2e::capture_until(
+        x, *w, [&](const e2e::rgb_image& shot) { return e2e::count_different(*frame, shot, 8) > 100; });
     ASSERT_TRUE(later);
     EXPECT_GT(e2e::count_different(*frame, *later, 8), 100);
 
@@ -163,28 +182,37 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w);
-    std::this_thread::sleep_for(700ms);
-    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
-    ASSERT_TRUE(frame);
-    e2e::write_png(*frame, e2e::artifact_path("viewer_uniform.png"));
 
     std::vector<double> layers[3];
     for (int c = 0; c < 3; ++c)
         layers[c] = blended_layers(colour[c] / 255.0, 24);
-    long drawn = 0, off = 0, deep = 0;
-    for (int y = 0; y < frame->height; ++y) {
-        for (int x_ = 0; x_ < frame->width; ++x_) {
-            const e2e::rgb_pixel pixel = frame->at(x_, y);
-            if (pixel == e2e::rgb_pixel{})
-                continue;
-            ++drawn;
-            off += !close_to_a_layer(pixel, layers, 3);
-            deep += std::abs(pixel.g - layers[1][0]) > 3;  // more than one layer
+    struct blend_count {
+        long drawn = 0, off = 0, deep = 0;
+    };
+    const auto count = [&](const e2e::rgb_image& shot) {
+        blend_count n;
+        for (int y = 0; y < shot.height; ++y) {
+            for (int x_ = 0; x_ < shot.width; ++x_) {
+                const e2e::rgb_pixel pixel = shot.at(x_, y);
+                if (pixel == e2e::rgb_pixel{})
+                    continue;
+                ++n.drawn;
+                n.off += !close_to_a_layer(pixel, layers, 3);
+                n.deep += std::abs(pixel.g - layers[1][0]) > 3;  // more than one layer
+            }
         }
-    }
-    EXPECT_GT(drawn, 20000);
-    EXPECT_EQ(off, 0) << "pixels that no number of blended layers gives";
-    EXPECT_GT(deep, 1000) << "overlapping surfaces must add up, not hide each other";
+        return n;
+    };
+    const std::optional<e2e::rgb_image> frame = e2e::capture_until(x, *w, [&](const e2e::rgb_image& shot) {
+        const blend_count n = count(shot);
+        return n.drawn > 20000 && n.deep > 1000;
+    });
+    ASSERT_TRUE(frame);
+    e2e::write_png(*frame, e2e::artifact_path("viewer_uniform.png"));
+    const blend_count n = count(*frame);
+    EXPECT_GT(n.drawn, 20000);
+    EXPECT_EQ(n.off, 0) << "pixels that no number of blended layers gives";
+    EXPECT_GT(n.deep, 1000) << "overlapping surfaces must add up, not hide each other";
     e2e::close_window(x, *w);
     p.wait_for_exit(10s);
 }
@@ -193,28 +221,14 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
 
 class ViewerTrace : public ViewerE2e {
 protected:
-    // Runs the viewer under apitrace, lets it draw, resizes it to 800 x 600,
-    // lets it draw again and closes it.
+    // Runs the viewer under apitrace, lets it draw three frames, resizes it to
+    // 800 x 600, lets it draw three more and closes it.
     void record()
     {
         write_demo_assets();
-        const std::string trace_file = file("viewer.trace");
-        e2e::spawn_options options;
-        options.working_directory = folder;
-        e2e::child_process p =
-            e2e::child_process::spawn(e2e::apitrace_command(trace_file, {viewer}),
-                                     e2e::apitrace_options(options));
-        const std::optional<Window> w = e2e::find_window(x, "Szablon");
-        ASSERT_TRUE(w) << p.stderr_text();
-        std::this_thread::sleep_for(700ms);
-        ASSERT_TRUE(e2e::resize_window(x, *w, 800, 600));
-        std::this_thread::sleep_for(500ms);
-        ASSERT_TRUE(e2e::close_window(x, *w));
-        const std::optional<e2e::exit_status> status = p.wait_for_exit(20s);
-        ASSERT_TRUE(status && status->exited_with(0));
-        std::string error;
-        std::optional<e2e::gl_trace> t = e2e::read_trace(trace_file, &error);
-        ASSERT_TRUE(t) << error;
+        std::optional<e2e::gl_trace> t = e2e::record_trace(x, {viewer}, {in_folder(), {{800, 600}}, 3, true});
+        ASSERT_FALSE(HasFailure());
+        ASSERT_TRUE(t);
         trace = std::move(*t);
         // Drop what apitrace made up itself.
         trace.calls.erase(std::remove_if(trace.calls.begin(), trace.calls.end(),
@@ -368,27 +382,18 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
     e2e::child_process p = start({viewer});
-    const std::optional<Window> box = e2e::find_window(x, "Problem");
-    ASSERT_TRUE(box) << p.stderr_text();
-    const std::optional<e2e::rgb_image> picture = e2e::capture_window(x, *box);
+    std::optional<e2e::rgb_image> picture;
+    const std::optional<Window> box = painted_box(p, &picture);
+    ASSERT_TRUE(box);
     ASSERT_TRUE(picture);
     e2e::write_png(*picture, e2e::artifact_path(std::string("error_box_") + GetParam().name + ".png"));
-    // Not blank: the face, the red icon and the dark text are all there.
-    long red = 0, dark = 0, light = 0;
-    for (int y = 0; y < picture->height; ++y)
-        for (int x_ = 0; x_ < picture->width; ++x_) {
-            const e2e::rgb_pixel c = picture->at(x_, y);
-            red += c.r > 180 && c.g < 100 && c.b < 100;
-            dark += c.r < 60 && c.g < 60 && c.b < 60;
-            light += c.r > 200 && c.g > 200 && c.b > 200;
-        }
-    EXPECT_GT(red, 100);
-    EXPECT_GT(dark, 100);
-    EXPECT_GT(light, picture->width * picture->height / 2);
+    const box_look look = look_of(*picture);
+    EXPECT_GT(look.red, 100);
+    EXPECT_GT(look.dark, 100);
+    EXPECT_GT(look.light, picture->width * picture->height / 2);
 
     // It waits for the user.
-    std::this_thread::sleep_for(300ms);
-    EXPECT_TRUE(p.running());
+    EXPECT_FALSE(p.wait_for_exit(300ms)) << "ended before the box was dismissed";
     // Nothing was drawn in the viewer's own window meanwhile (the box itself,
     // centred on the screen, may cover part of it).
     const std::optional<e2e::window_rect> box_at = e2e::window_geometry(x, *box);
@@ -433,7 +438,8 @@ TEST_F(ViewerE2e, ClickingOkDismissesTheBox)
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
     e2e::child_process p = start({viewer});
-    const std::optional<Window> box = e2e::find_window(x, "Problem");
+    std::optional<e2e::rgb_image> picture;
+    const std::optional<Window> box = painted_box(p, &picture);
     ASSERT_TRUE(box);
     const std::optional<e2e::window_rect> g = e2e::window_geometry(x, *box);
     ASSERT_TRUE(g);
@@ -453,8 +459,9 @@ TEST_F(ViewerE2e, RefusedTextureShowsTheBoxWithTheReasonOnStderr)
     std::vector<uint8_t> stub = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_TRUE(write_file(file("szablon.bmp"), stub));
     e2e::child_process p = start({viewer});
-    const std::optional<Window> box = e2e::find_window(x, "Problem");
-    ASSERT_TRUE(box) << p.stderr_text();
+    std::optional<e2e::rgb_image> picture;
+    const std::optional<Window> box = painted_box(p, &picture);
+    ASSERT_TRUE(box);
     ASSERT_TRUE(e2e::press_key(x, *box, "Return"));
     const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status);
@@ -470,10 +477,14 @@ TEST_F(ViewerE2e, MissingModelLeavesTheWindowBlackAndKeepsRunning)
     e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w) << p.stderr_text();
-    std::this_thread::sleep_for(800ms);
-    const std::optional<e2e::rgb_image> frame = e2e::capture_window(x, *w);
+    ASSERT_TRUE(wait_for_stdout(p, "offesty: "));
+    // Painted white from outside, the window turns black again only by the
+    // program's own frames.
+    ASSERT_TRUE(e2e::paint_window(x, *w, e2e::rgb_pixel{255, 255, 255}));
+    const std::optional<e2e::rgb_image> frame =
+        e2e::capture_until(x, *w, [](const e2e::rgb_image& shot) { return e2e::count_non_black(shot) == 0; });
     ASSERT_TRUE(frame);
-    EXPECT_EQ(e2e::count_non_black(*frame), 0);
+    EXPECT_EQ(e2e::count_non_black(*frame), 0) << "the frame loop does not draw an empty black frame";
     EXPECT_TRUE(p.running());
     EXPECT_EQ(p.stdout_text(), "offesty: 0.000000 0.000000 0.000000\n");
     ASSERT_TRUE(e2e::close_window(x, *w));

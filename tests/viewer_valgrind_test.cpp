@@ -3,15 +3,10 @@
 // invalid read or write and no definite leak may come from our code.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/e2e.h"
@@ -22,43 +17,27 @@ namespace {
 
 // Memcheck makes the software renderer some fifty times slower.
 constexpr auto WINDOW_TIMEOUT = 60s;
-constexpr auto FRAMES_FOR = 3s;
+constexpr int FRAMES = 3;
 constexpr auto EXIT_TIMEOUT = 60s;
 constexpr int VALGRIND_ERROR_STATUS = 99;
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ViewerValgrind : public testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/viewer-valgrind-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder});
-        ASSERT_TRUE(r.status && r.status->exited_with(0)) << r.err;
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
+        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder.path()});
+        ASSERT_EQ(r.code(), 0) << r.err;
     }
 
-    std::string file(const std::string& name) const { return folder + "/" + name; }
+    std::string file(const std::string& name) const { return folder.file(name); }
 
     // Runs the viewer under memcheck, closes the window titled `title` once
-    // it has been up for a while, and returns valgrind's log.
+    // it has drawn, and returns valgrind's log.
     std::string run_and_close(const std::string& title)
     {
         const std::string log = file("memcheck.log");
         e2e::spawn_options options;
-        options.working_directory = folder;
+        options.working_directory = folder.path();
         // Kept loaded, the driver's frames keep its name in the leak stacks.
         if (std::filesystem::exists(GL_DRIVER))
             options = e2e::with_preload(options, GL_DRIVER);
@@ -72,11 +51,16 @@ protected:
         const std::optional<Window> window = e2e::find_window(x, title, WINDOW_TIMEOUT);
         EXPECT_TRUE(window) << "no window titled " << title << "\n" << viewer.stderr_text();
         if (window) {
-            std::this_thread::sleep_for(FRAMES_FOR);
+            // Frames of the loop, or the box painted, run under memcheck before the close.
+            const bool shown =
+                title == "Szablon"
+                    ? e2e::wait_for_new_frames(x, *window, FRAMES, false, WINDOW_TIMEOUT)
+                    : e2e::count_non_black(e2e::capture_until(x, *window, painted, WINDOW_TIMEOUT).value_or(e2e::rgb_image{})) > 0;
+            EXPECT_TRUE(shown) << "nothing drawn in " << title;
             EXPECT_TRUE(e2e::close_window(x, *window));
         }
         const std::optional<e2e::exit_status> status = viewer.wait_for_exit(EXIT_TIMEOUT);
-        const std::string report = read_file(log);
+        const std::string report = e2e::read_file(log);
         EXPECT_TRUE(status) << "still running after its window was closed\n" << report;
         if (status) {
             EXPECT_TRUE(status->exited_with(0))
@@ -95,7 +79,9 @@ protected:
         EXPECT_EQ(report.find("definitely lost in loss record"), std::string::npos) << report;
     }
 
-    std::string folder;
+    static bool painted(const e2e::rgb_image& shot) { return e2e::count_non_black(shot) > 0; }
+
+    e2e::temp_folder folder{"viewer-valgrind"};
     std::string stdout_text;
     e2e::x_connection x;
 };

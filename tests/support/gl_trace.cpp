@@ -1,8 +1,13 @@
+// GoogleTest before Xlib: Xlib's macros (Bool, None, Status) break its names.
+#include <gtest/gtest.h>
+
 #include "support/gl_trace.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
+
+#include "support/files.h"
 
 namespace e2e {
 namespace {
@@ -212,6 +217,50 @@ std::vector<std::string> split_arguments(const std::string& list)
     }
     args.push_back(trim(current));
     return args;
+}
+
+std::optional<gl_trace> record_trace(Display* display, const std::vector<std::string>& argv, const trace_plan& plan)
+{
+    const temp_folder folder("szablon-trace");
+    const std::string file = folder.file("run.trace");
+    {
+        // A window left by an earlier run of the same test binary is not this one.
+        const std::vector<Window> earlier = windows_titled(display, "Szablon");
+        child_process program = child_process::spawn(apitrace_command(file, argv), apitrace_options(plan.options));
+        const std::optional<Window> window = find_window(display, "Szablon", std::chrono::seconds(20), earlier);
+        if (!window) {
+            ADD_FAILURE() << argv.front() << " showed no window titled Szablon; stderr:\n" << program.stderr_text();
+            return std::nullopt;
+        }
+        EXPECT_TRUE(wait_for_new_frames(display, *window, plan.frames, !plan.idle_loop)) << "no frame at the first size";
+        for (const auto& [width, height] : plan.resizes) {
+            EXPECT_TRUE(resize_window(display, *window, width, height));
+            EXPECT_TRUE(wait_for_new_frames(display, *window, plan.frames, !plan.idle_loop))
+                << "no frame at " << width << "x" << height;
+        }
+        if (!plan.idle_loop) {
+            // Watched a while longer, in which an idle or timer callback would
+            // leave frames in the trace, the picture must not change.
+            const std::optional<rgb_image> settled = capture_window(display, *window);
+            const std::optional<rgb_image> later = capture_until(
+                display, *window,
+                [&](const rgb_image& shot) { return !settled || max_channel_difference(*settled, shot) != 0; },
+                std::chrono::milliseconds(300));
+            EXPECT_TRUE(settled && later && max_channel_difference(*settled, *later) == 0)
+                << "the picture changed on its own";
+        }
+        EXPECT_TRUE(close_window(display, *window));
+        const std::optional<exit_status> status = program.wait_for_exit(std::chrono::seconds(20));
+        EXPECT_TRUE(status && status->exited_with(0))
+            << (status ? status->describe() : "still running after its window was closed") << "; stderr:\n"
+            << program.stderr_text();
+        if (!status)
+            return std::nullopt;
+    }
+    std::string error;
+    std::optional<gl_trace> trace = read_trace(file, &error);
+    EXPECT_TRUE(trace) << error;
+    return trace;
 }
 
 }  // namespace e2e

@@ -1,9 +1,6 @@
 // The OpenGL calls a program makes, as apitrace records them.
 //
-//   child_process app = child_process::spawn(apitrace_command(file, {program}), apitrace_options());
-//   ... find its window, let it draw, close it, wait for exit ...
-//   std::string error;
-//   std::optional<gl_trace> trace = read_trace(file, &error);
+//   std::optional<gl_trace> trace = record_trace(display, {program}, plan);
 //
 // GLU and GLUT are not traced themselves, only the GL and GLX calls they make
 // (gluPerspective arrives as glMultMatrixd, gluSphere as glBegin/glNormal3f/
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/window.h"
 
 namespace e2e {
 
@@ -60,6 +58,24 @@ spawn_options apitrace_options(spawn_options options = {});
 // `error`, when the dump fails.
 std::optional<gl_trace> read_trace(const std::string& trace_file, std::string* error = nullptr,
                                   const std::string& call_set = "");
+
+// How record_trace drives the program.
+struct trace_plan {
+    spawn_options options;                      // working directory, environment
+    std::vector<std::pair<int, int>> resizes;   // window sizes to go through, in turn
+    int frames = 2;                             // new frames to wait for at each size (2 or more)
+    bool idle_loop = false;                     // draws on its own; else frames are asked for by Exposes
+};
+
+// The whole traced session of a program whose window is titled "Szablon":
+// starts it under apitrace, waits for new frames, resizes the window to each
+// size of the plan waiting for new frames at that size, closes the window as
+// a user would, expects exit status 0 and reads the trace back. A program
+// that draws only when asked is watched a while before the close: its picture
+// must not change.
+// Records failures through GoogleTest; nothing when there is no trace.
+std::optional<gl_trace> record_trace(Display* display, const std::vector<std::string>& argv,
+                                     const trace_plan& plan = {});
 
 // The parser behind read_trace, for dump text (arg names off, one call a line).
 gl_trace parse_trace_dump(const std::string& dump);

@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
-#include "support/process.h"
+#include <png.h>
 
 namespace e2e {
 
@@ -76,6 +77,25 @@ long count_different(const rgb_image& a, const rgb_image& b, int tolerance)
     return count;
 }
 
+std::string first_difference(const rgb_image& got, const rgb_image& want)
+{
+    if (got.width != want.width || got.height != want.height)
+        return "size " + std::to_string(got.width) + "x" + std::to_string(got.height) + ", want " +
+               std::to_string(want.width) + "x" + std::to_string(want.height);
+    for (int y = 0; y < want.height; ++y) {
+        for (int x = 0; x < want.width; ++x) {
+            const rgb_pixel a = got.at(x, y), b = want.at(x, y);
+            if (a != b) {
+                char text[160];
+                std::snprintf(text, sizeof text, "pixel (%d, %d) from the top is %d %d %d, want %d %d %d", x, y,
+                              a.r, a.g, a.b, b.r, b.g, b.b);
+                return text;
+            }
+        }
+    }
+    return "";
+}
+
 bool write_ppm(const rgb_image& image, const std::string& path)
 {
     std::ofstream out(path, std::ios::binary);
@@ -84,20 +104,67 @@ bool write_ppm(const rgb_image& image, const std::string& path)
     return static_cast<bool>(out);
 }
 
+std::optional<rgb_image> read_ppm(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, maxval = 0;
+    in >> magic >> width >> height >> maxval;
+    if (!in || magic != "P6" || maxval != 255 || width < 0 || height < 0 || in.get() != '\n')
+        return std::nullopt;
+    rgb_image image(width, height);
+    in.read(reinterpret_cast<char*>(image.rgb.data()), static_cast<std::streamsize>(image.rgb.size()));
+    if (static_cast<size_t>(in.gcount()) != image.rgb.size() || in.peek() != EOF)
+        return std::nullopt;
+    return image;
+}
+
 bool write_png(const rgb_image& image, const std::string& path)
 {
-    const std::string ppm = path + ".ppm";
-    if (!write_ppm(image, ppm))
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
         return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
     bool written = false;
-    try {
-        const run_result result = run_program({"convert", ppm, path}, std::chrono::seconds(30));
-        written = result.status && result.status->exited_with(0);
-    } catch (const std::exception&) {
-        written = false;
+    if (info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, f);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < image.height; ++y)
+            png_write_row(png, image.rgb.data() + static_cast<size_t>(y) * image.width * 3);
+        png_write_end(png, nullptr);
+        written = true;
     }
-    std::remove(ppm.c_str());
-    return written;
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0 && written;
+}
+
+std::optional<rgb_image> read_png(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return std::nullopt;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::optional<rgb_image> image;
+    if (info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, f);
+        png_read_png(png, info,
+                     PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_STRIP_ALPHA | PNG_TRANSFORM_PACKING |
+                         PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_GRAY_TO_RGB,
+                     nullptr);
+        const int width = static_cast<int>(png_get_image_width(png, info));
+        const int height = static_cast<int>(png_get_image_height(png, info));
+        png_bytepp rows = png_get_rows(png, info);
+        image.emplace(width, height);
+        for (int y = 0; y < height; ++y)
+            std::copy(rows[y], rows[y] + 3 * width, image->rgb.begin() + static_cast<long>(y) * width * 3);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    return image;
 }
 
 std::string artifact_path(const std::string& file_name)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,17 @@ int max_channel_difference(const rgb_image& a, const rgb_image& b);
 // Pixels whose largest channel difference exceeds `tolerance`; -1 if the sizes differ.
 long count_different(const rgb_image& a, const rgb_image& b, int tolerance = 0);
 
+// The first place two pictures differ ("pixel (x, y) from the top is ...",
+// or the sizes), or empty when they are equal.
+std::string first_difference(const rgb_image& got, const rgb_image& want);
+
+// Binary PPM (P6, maxval 255) and PNG, 8 bits a channel. Reading a PNG gives
+// its stored values (no gamma), alpha dropped, grey and palettes expanded;
+// nothing when the file cannot be read.
 bool write_ppm(const rgb_image& image, const std::string& path);
-// Through ImageMagick's `convert`; false if that fails.
+std::optional<rgb_image> read_ppm(const std::string& path);
 bool write_png(const rgb_image& image, const std::string& path);
+std::optional<rgb_image> read_png(const std::string& path);
 
 // Where a test leaves pictures for a person to look at: $E2E_ARTIFACT_DIR,
 // or ./e2e-artifacts under the test's working directory (made on demand).

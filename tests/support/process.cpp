@@ -1,5 +1,8 @@
 #include "support/process.h"
 
+#include "support/files.h"
+#include "support/wait.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -9,10 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace e2e {
 namespace {
@@ -26,14 +26,6 @@ std::string temp_file(const char* tag)
         throw std::runtime_error("cannot make a capture file: " + std::string(std::strerror(errno)));
     close(fd);
     return path;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 exit_status decode(int raw)
@@ -185,13 +177,9 @@ bool child_process::running()
 
 std::optional<exit_status> child_process::wait_for_exit(std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return final_status;
+    if (wait_until([&] { return !running(); }, timeout, std::chrono::milliseconds(5)))
+        return final_status;
+    return std::nullopt;
 }
 
 void child_process::send_signal(int signal)

@@ -80,6 +80,9 @@ struct run_result {
     std::optional<exit_status> status;  // nothing: killed after the timeout
     std::string out;
     std::string err;
+
+    // The exit code, or -1 when it did not exit by itself.
+    int code() const { return status && status->exited ? status->code : -1; }
 };
 
 // Runs a program to its end (killing it after `timeout`) and returns its output.

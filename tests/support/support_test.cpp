@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -46,9 +45,7 @@ TEST(ChildProcessTest, TimeoutLeavesItRunningAndKillEndsTheWholeGroup)
         std::string pid, name, state;
         return stat >> pid >> name >> state && state != "Z";
     };
-    for (int i = 0; i < 100 && sleeper_alive(); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(sleeper_alive()) << "a grandchild outlived the kill";
+    EXPECT_TRUE(e2e::wait_until([&] { return !sleeper_alive(); }, 1s)) << "a grandchild outlived the kill";
 }
 
 TEST(ChildProcessTest, AMissingProgramIsAnErrorNotAnExitCode)
@@ -160,11 +157,8 @@ TEST_F(OwnWindow, IsFoundByExactTitleWithItsPlaceSizeAndColours)
 std::optional<XEvent> next_event(Display* display, Window window, int type)
 {
     XEvent event;
-    for (int i = 0; i < 100; ++i) {
-        if (XCheckTypedWindowEvent(display, window, type, &event))
-            return event;
-        std::this_thread::sleep_for(10ms);
-    }
+    if (e2e::wait_until([&] { return XCheckTypedWindowEvent(display, window, type, &event); }, 1s, 10ms))
+        return event;
     return std::nullopt;
 }
 

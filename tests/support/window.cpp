@@ -3,8 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 #include "support/process.h"
 
@@ -82,13 +82,6 @@ void collect(Display* display, Window parent, const std::string& title, std::vec
         XFree(children);
 }
 
-std::chrono::steady_clock::time_point after(std::chrono::milliseconds timeout)
-{
-    return std::chrono::steady_clock::now() + timeout;
-}
-
-void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
-
 }  // namespace
 
 x_connection::x_connection()
@@ -127,17 +120,22 @@ std::vector<Window> windows_titled(Display* display, const std::string& title)
     return found;
 }
 
-std::optional<Window> find_window(Display* display, const std::string& title, std::chrono::milliseconds timeout)
+std::optional<Window> find_window(Display* display, const std::string& title, std::chrono::milliseconds timeout,
+                                  const std::vector<Window>& ignore)
 {
-    const auto deadline = after(timeout);
-    for (;;) {
-        const std::vector<Window> found = windows_titled(display, title);
-        if (!found.empty())
-            return found.front();
-        if (std::chrono::steady_clock::now() >= deadline)
-            return std::nullopt;
-        pause();
-    }
+    std::optional<Window> found;
+    wait_until(
+        [&] {
+            for (Window window : windows_titled(display, title)) {
+                if (std::find(ignore.begin(), ignore.end(), window) == ignore.end()) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    return found;
 }
 
 std::optional<window_rect> window_geometry(Display* display, Window window)
@@ -170,13 +168,7 @@ bool window_exists(Display* display, Window window)
 
 bool wait_window_gone(Display* display, Window window, std::chrono::milliseconds timeout)
 {
-    const auto deadline = after(timeout);
-    while (window_exists(display, window)) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        pause();
-    }
-    return true;
+    return wait_until([&] { return !window_exists(display, window); }, timeout);
 }
 
 std::optional<rgb_image> capture_window(Display* display, Window window)
@@ -218,20 +210,22 @@ std::optional<rgb_image> capture_window(Display* display, Window window)
 }
 
 std::optional<rgb_image> capture_settled(Display* display, Window window, std::chrono::milliseconds quiet,
-                                     std::chrono::milliseconds timeout)
+                                         std::chrono::milliseconds timeout)
 {
-    const auto deadline = after(timeout);
-    std::optional<rgb_image> last = capture_window(display, window);
-    for (;;) {
-        std::this_thread::sleep_for(quiet);
-        std::optional<rgb_image> now = capture_window(display, window);
-        if (now && last && now->width == last->width && now->height == last->height &&
-            now->rgb == last->rgb && count_non_black(*now) > 0)
-            return now;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return std::nullopt;
-        last = std::move(now);
-    }
+    // The first question only takes a capture: two captures must stand `quiet` apart.
+    std::optional<rgb_image> last;
+    std::optional<rgb_image> settled;
+    wait_until(
+        [&] {
+            std::optional<rgb_image> now = capture_window(display, window);
+            if (now && last && now->width == last->width && now->height == last->height && now->rgb == last->rgb &&
+                count_non_black(*now) > 0)
+                settled = now;
+            last = std::move(now);
+            return settled.has_value();
+        },
+        timeout, quiet);
+    return settled;
 }
 
 bool close_window(Display* display, Window window)
@@ -252,32 +246,56 @@ bool resize_window(Display* display, Window window, int width, int height, std::
             XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
         }))
         return false;
-    const auto deadline = after(timeout);
-    for (;;) {
-        const std::optional<window_rect> geometry = window_geometry(display, window);
-        if (geometry && geometry->width == width && geometry->height == height)
-            return true;
-        if (!geometry || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        pause();
-    }
+    return wait_until(
+        [&] {
+            const std::optional<window_rect> geometry = window_geometry(display, window);
+            return geometry && geometry->width == width && geometry->height == height;
+        },
+        timeout);
 }
 
-bool expose_window(Display* display, Window window)
+bool paint_window(Display* display, Window window, rgb_pixel colour)
 {
     const std::optional<window_rect> geometry = window_geometry(display, window);
     if (!geometry)
         return false;
     return without_errors(display, [&] {
+        const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+        auto place = [](std::uint8_t value, unsigned long mask) {
+            int shift = 0;
+            while (mask && !((mask >> shift) & 1))
+                ++shift;
+            return (static_cast<unsigned long>(value) * (mask >> shift) / 255) << shift;
+        };
         GC gc = XCreateGC(display, window, 0, nullptr);
-        XSetForeground(display, gc, BlackPixel(display, DefaultScreen(display)));
+        XSetForeground(display, gc,
+                       place(colour.r, visual->red_mask) | place(colour.g, visual->green_mask) |
+                           place(colour.b, visual->blue_mask));
         XSetSubwindowMode(display, gc, IncludeInferiors);
         XFillRectangle(display, window, gc, 0, 0, static_cast<unsigned>(geometry->width),
                        static_cast<unsigned>(geometry->height));
         XFreeGC(display, gc);
-        // exposures = True: the server sends the Expose a real uncovering would.
-        XClearArea(display, window, 0, 0, 0, 0, True);
     });
+}
+
+bool wait_for_new_frames(Display* display, Window window, int count, bool ask, std::chrono::milliseconds timeout)
+{
+    for (int i = 0; i < count; ++i) {
+        if (!(ask ? expose_window(display, window) : paint_window(display, window, rgb_pixel{})))
+            return false;
+        const std::optional<rgb_image> frame =
+            capture_until(display, window, [](const rgb_image& shot) { return count_non_black(shot) > 0; }, timeout);
+        if (!frame || count_non_black(*frame) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool expose_window(Display* display, Window window)
+{
+    // exposures = True: the server sends the Expose a real uncovering would.
+    return paint_window(display, window, rgb_pixel{}) &&
+           without_errors(display, [&] { XClearArea(display, window, 0, 0, 0, 0, True); });
 }
 
 bool press_key(Display* display, Window window, const std::string& keysym_name)

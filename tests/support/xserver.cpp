@@ -1,5 +1,8 @@
 #include "support/xserver.h"
 
+#include "support/files.h"
+#include "support/wait.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,11 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 namespace e2e {
 namespace {
@@ -23,14 +23,6 @@ namespace {
 pid_t server_pid = -1;
 std::string server_display;
 std::string server_log;
-
-std::string read_log()
-{
-    std::ifstream in(server_log);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void stop_at_exit() { stop_private_x_server(); }
 
@@ -98,7 +90,7 @@ std::string start_private_x_server(std::chrono::milliseconds timeout)
     }
     close(ready[0]);
     if (!done || number.empty()) {
-        const std::string log = read_log();
+        const std::string log = read_file(server_log);
         stop_private_x_server();
         throw std::runtime_error("Xvfb did not start; its output:\n" + log);
     }
@@ -124,13 +116,8 @@ void stop_private_x_server()
         return;
     kill(server_pid, SIGTERM);
     int status = 0;
-    bool reaped = false;
-    for (int i = 0; i < 200 && !reaped; ++i) {
-        if (waitpid(server_pid, &status, WNOHANG) == server_pid)
-            reaped = true;
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool reaped = wait_until([&] { return waitpid(server_pid, &status, WNOHANG) == server_pid; },
+                                   std::chrono::seconds(2), std::chrono::milliseconds(10));
     if (!reaped) {
         kill(server_pid, SIGKILL);
         waitpid(server_pid, &status, 0);
