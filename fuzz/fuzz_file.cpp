@@ -1,33 +1,30 @@
 #include "fuzz_file.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "support/files.h"
+
 namespace {
 
+// One file in a temporary folder of this process, kept open for rewriting.
 struct input_file {
-    std::string path;
-    int fd = -1;
+    e2e::temp_folder folder{"szablon-fuzz"};
+    std::string path = folder.file("input");
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
 
     input_file()
     {
-        const char* dir = std::getenv("TMPDIR");
-        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/szablon-fuzz-XXXXXX";
-        fd = mkstemp(pattern.data());
         if (fd < 0) {
-            std::perror("mkstemp");
+            std::perror(path.c_str());
             std::abort();
         }
-        path = pattern;
     }
-    ~input_file()
-    {
-        close(fd);
-        unlink(path.c_str());
-    }
+    ~input_file() { close(fd); }
 };
 
 }  // namespace
