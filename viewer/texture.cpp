@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "format_bmp.h"
 #include "reader.h"
 
 int32_t next_texture_id = -1;
@@ -44,19 +45,6 @@ void free_pixels(void* block, size_t bytes)
 
 namespace {
 
-constexpr long FILE_HEADER_SIZE = 14;
-
-// Compression methods a BMP header may name.
-enum : uint32_t {
-    BI_RGB = 0,
-    BI_RLE8 = 1,
-    BI_RLE4 = 2,
-    BI_BITFIELDS = 3,
-    BI_JPEG = 4,
-    BI_PNG = 5,
-    BI_ALPHABITFIELDS = 6,
-};
-
 // An RLE stream may skip whole rows in a few bytes, so its pixel count is
 // not tied to its length. Runs give at most 127.5 pixels a byte; this bound
 // leaves room for some skipping while a tiny hostile file still cannot ask
@@ -82,7 +70,7 @@ struct bmp_header {
     int32_t rows = 0;    // the height's magnitude
     uint16_t planes = 0;
     uint16_t bits = 0;
-    uint32_t compression = BI_RGB;
+    uint32_t compression = BMP_BI_RGB;
     uint32_t image_size = 0;
     int32_t x_density = 0;
     int32_t y_density = 0;
@@ -116,26 +104,27 @@ void add_note(std::string* notes, const std::string& note)
 
 bool os2_header(uint32_t info_size)
 {
-    return info_size == 12 || info_size == 16 || info_size == 64;
+    return info_size == BMP_OS2_CORE_HEADER || info_size == BMP_OS2_SHORT_HEADER ||
+           info_size == BMP_OS2_HEADER;
 }
 
 bool known_info_size(uint32_t size)
 {
-    return os2_header(size) || size == 40 || size == 52 || size == 56 || size == 108 ||
-           size == 124;
+    return os2_header(size) || size == BMP_INFO_HEADER || size == BMP_INFO_RGB_MASKS ||
+           size == BMP_INFO_ALPHA_MASK || size == BMP_V4_HEADER || size == BMP_V5_HEADER;
 }
 
 const char* header_name(uint32_t info_size)
 {
     switch (info_size) {
-    case 12:
+    case BMP_OS2_CORE_HEADER:
         return "OS/2 1.x core header";
-    case 16:
-    case 64:
+    case BMP_OS2_SHORT_HEADER:
+    case BMP_OS2_HEADER:
         return "OS/2 2.x header";
-    case 108:
+    case BMP_V4_HEADER:
         return "v4 info header";
-    case 124:
+    case BMP_V5_HEADER:
         return "v5 info header";
     default:
         return "info header";
@@ -144,14 +133,14 @@ const char* header_name(uint32_t info_size)
 
 int64_t row_stride(const bmp_header& h)
 {
-    return (static_cast<int64_t>(h.width) * h.bits + 31) / 32 * 4;
+    return bmp_row_stride(h.width, h.bits);
 }
 
 // The fields as they stand; a header shorter than the Windows one leaves the
 // rest at their defaults (no compression, a full colour table).
 bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
 {
-    if (c->size < FILE_HEADER_SIZE + 4) {
+    if (c->size < static_cast<long>(BMP_FILE_HEADER_SIZE) + 4) {
         *reason = format("file is %ld bytes, too short for a BMP header", c->size);
         return false;
     }
@@ -170,12 +159,13 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
         *reason = format("info header of %u bytes is not one this loader knows", h->info_size);
         return false;
     }
-    if (c->size < FILE_HEADER_SIZE + h->info_size) {
+    const long headers = static_cast<long>(BMP_FILE_HEADER_SIZE + h->info_size);
+    if (c->size < headers) {
         *reason = format("file is %ld bytes, shorter than its %ld-byte BMP header", c->size,
-                         FILE_HEADER_SIZE + h->info_size);
+                         headers);
         return false;
     }
-    if (h->info_size == 12) {
+    if (h->info_size == BMP_OS2_CORE_HEADER) {
         uint16_t width, height;
         read_u16(c, &width);
         read_u16(c, &height);
@@ -187,7 +177,7 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
     }
     read_u16(c, &h->planes);
     read_u16(c, &h->bits);
-    if (h->info_size >= 40) {
+    if (h->info_size >= BMP_INFO_HEADER) {
         uint32_t important;
         read_u32(c, &h->compression);
         read_u32(c, &h->image_size);
@@ -197,7 +187,7 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
         read_u32(c, &important);
     }
     // OS/2's longer header holds other fields where Windows keeps its masks.
-    if (h->info_size >= 52 && !os2_header(h->info_size))
+    if (h->info_size >= BMP_INFO_RGB_MASKS && !os2_header(h->info_size))
         for (uint32_t& mask : h->header_masks)
             read_u32(c, &mask);
     return true;
@@ -206,19 +196,19 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
 const char* compression_name(uint32_t compression)
 {
     switch (compression) {
-    case BI_RGB:
+    case BMP_BI_RGB:
         return "uncompressed";
-    case BI_RLE8:
+    case BMP_BI_RLE8:
         return "RLE8";
-    case BI_RLE4:
+    case BMP_BI_RLE4:
         return "RLE4";
-    case BI_BITFIELDS:
+    case BMP_BI_BITFIELDS:
         return "bit fields";
-    case BI_JPEG:
+    case BMP_BI_JPEG:
         return "JPEG";
-    case BI_PNG:
+    case BMP_BI_PNG:
         return "PNG";
-    case BI_ALPHABITFIELDS:
+    case BMP_BI_ALPHABITFIELDS:
         return "bit fields with alpha";
     default:
         return "unknown";
@@ -234,18 +224,19 @@ bool choose_layout(bmp_header* h, std::string* reason)
         *reason = format("%u bits per pixel is not a BMP bit depth (1, 2, 4, 8, 16, 24, 32)", bits);
         return false;
     }
-    if (h->info_size == 64 && (h->compression == 3 || h->compression == 4)) {
+    if (h->info_size == BMP_OS2_HEADER &&
+        (h->compression == BMP_OS2_HUFFMAN_1D || h->compression == BMP_OS2_RLE24)) {
         *reason = format("OS/2 compression method %u (%s) is not decoded", h->compression,
-                         h->compression == 3 ? "Huffman 1D" : "RLE24");
+                         h->compression == BMP_OS2_HUFFMAN_1D ? "Huffman 1D" : "RLE24");
         return false;
     }
     switch (h->compression) {
-    case BI_RGB:
+    case BMP_BI_RGB:
         h->layout = bits <= 8 ? PIXELS_INDEXED : bits == 24 ? PIXELS_BGR24 : PIXELS_MASKED;
         return true;
-    case BI_RLE8:
-    case BI_RLE4: {
-        const uint16_t wanted = h->compression == BI_RLE8 ? 8 : 4;
+    case BMP_BI_RLE8:
+    case BMP_BI_RLE4: {
+        const uint16_t wanted = h->compression == BMP_BI_RLE8 ? 8 : 4;
         if (bits != wanted) {
             *reason = format("%s compression needs %u bits per pixel, not %u",
                              compression_name(h->compression), wanted, bits);
@@ -256,21 +247,21 @@ bool choose_layout(bmp_header* h, std::string* reason)
                              compression_name(h->compression));
             return false;
         }
-        h->layout = h->compression == BI_RLE8 ? PIXELS_RLE8 : PIXELS_RLE4;
+        h->layout = h->compression == BMP_BI_RLE8 ? PIXELS_RLE8 : PIXELS_RLE4;
         return true;
     }
-    case BI_BITFIELDS:
-    case BI_ALPHABITFIELDS:
+    case BMP_BI_BITFIELDS:
+    case BMP_BI_ALPHABITFIELDS:
         if (bits != 16 && bits != 32) {
             *reason = format("bit-field masks need 16 or 32 bits per pixel, not %u", bits);
             return false;
         }
         h->layout = PIXELS_MASKED;
-        if (h->info_size == 40)
-            h->mask_bytes = h->compression == BI_BITFIELDS ? 12 : 16;
+        if (h->info_size == BMP_INFO_HEADER)
+            h->mask_bytes = h->compression == BMP_BI_BITFIELDS ? 12 : 16;
         return true;
-    case BI_JPEG:
-    case BI_PNG:
+    case BMP_BI_JPEG:
+    case BMP_BI_PNG:
         *reason = format("a %s picture inside a BMP is not decoded",
                          compression_name(h->compression));
         return false;
@@ -298,7 +289,7 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
         return false;
     }
     h->rows = static_cast<int32_t>(rows);
-    const int64_t headers = FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
+    const int64_t headers = BMP_FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
     if (h->pixel_offset < headers) {
         *reason = format("pixel data offset %u lies inside the headers", h->pixel_offset);
         return false;
@@ -336,12 +327,12 @@ bool read_masks(file_cursor* c, bmp_header* h, std::string* reason, std::string*
     if (h->layout != PIXELS_MASKED)
         return true;
     uint32_t masks[3];
-    if (h->compression == BI_RGB) {
+    if (h->compression == BMP_BI_RGB) {
         masks[0] = h->bits == 16 ? 0x7C00 : 0xFF0000;
         masks[1] = h->bits == 16 ? 0x03E0 : 0x00FF00;
         masks[2] = h->bits == 16 ? 0x001F : 0x0000FF;
     } else if (h->mask_bytes > 0) {
-        seek_to(c, static_cast<uint64_t>(FILE_HEADER_SIZE + h->info_size));
+        seek_to(c, static_cast<uint64_t>(BMP_FILE_HEADER_SIZE + h->info_size));
         for (uint32_t& mask : masks)
             read_u32(c, &mask);  // within the pixel offset, so within the file
     } else {
@@ -395,8 +386,9 @@ void read_palette(file_cursor* c, bmp_header* h, std::string* notes)
                                h->colours_used, h->bits, most));
     else if (h->colours_used > 0)
         wanted = static_cast<int>(h->colours_used);
-    const uint32_t entry_size = h->info_size == 12 ? 3 : 4;
-    const uint32_t start = FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
+    const uint32_t entry_size =
+        h->info_size == BMP_OS2_CORE_HEADER ? BMP_CORE_ENTRY_SIZE : BMP_ENTRY_SIZE;
+    const uint32_t start = BMP_FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
     const uint32_t room = (h->pixel_offset - start) / entry_size;
     if (room < static_cast<uint32_t>(wanted)) {
         add_note(notes, format("colour table cut to the %u entries before the pixel data", room));
@@ -501,9 +493,7 @@ void expand_masked(const bmp_header& h, const uint8_t* in, uint8_t* out)
     const int bytes = h.bits / 8;
     for (int32_t x = 0; x < h.width; ++x) {
         const uint8_t* p = in + static_cast<size_t>(x) * bytes;
-        uint32_t pixel = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
-        if (bytes == 4)
-            pixel |= static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+        const uint32_t pixel = bytes == 4 ? u32_at(p) : u16_at(p);
         out[4 * x] = scale(h.red, pixel);
         out[4 * x + 1] = scale(h.green, pixel);
         out[4 * x + 2] = scale(h.blue, pixel);
@@ -525,7 +515,7 @@ void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::str
 {
     const int32_t width = h.width;
     const int32_t rows = h.rows;
-    const int64_t row_bytes = (static_cast<int64_t>(width) * h.bits + 7) / 8;
+    const int64_t row_bytes = bmp_row_bytes(width, h.bits);
     const int64_t stride = row_stride(h);
     const int64_t available = c->size - static_cast<long>(h.pixel_offset);
     // The last row may come without its padding.
