@@ -1,9 +1,8 @@
 #include "bmp.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "format_bmp.h"
 #include "reader.h"
@@ -49,24 +48,10 @@ struct bmp_header {
     uint8_t palette[256][3]{};  // red, green, blue
 };
 
-#if defined(__GNUC__)
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-#endif
-std::string format(const char* fmt, ...)
+// Every note of the decoder is about the file as a whole.
+void add_note(std::vector<load_note>* notes, std::string text)
 {
-    char text[256];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(text, sizeof text, fmt, args);
-    va_end(args);
-    return text;
-}
-
-void add_note(std::string* notes, const std::string& note)
-{
-    if (!notes->empty())
-        *notes += "; ";
-    *notes += note;
+    notes->push_back({-1, std::move(text)});
 }
 
 bool os2_header(uint32_t info_size)
@@ -108,7 +93,7 @@ int64_t row_stride(const bmp_header& h)
 bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
 {
     if (c->size < static_cast<long>(BMP_FILE_HEADER_SIZE) + 4) {
-        *reason = format("file is %ld bytes, too short for a BMP header", c->size);
+        *reason = format_text("file is %ld bytes, too short for a BMP header", c->size);
         return false;
     }
     uint8_t magic[2];
@@ -123,12 +108,12 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
         return false;
     }
     if (!known_info_size(h->info_size)) {
-        *reason = format("info header of %u bytes is not one this loader knows", h->info_size);
+        *reason = format_text("info header of %u bytes is not one this loader knows", h->info_size);
         return false;
     }
     const long headers = static_cast<long>(BMP_FILE_HEADER_SIZE + h->info_size);
     if (c->size < headers) {
-        *reason = format("file is %ld bytes, shorter than its %ld-byte BMP header", c->size,
+        *reason = format_text("file is %ld bytes, shorter than its %ld-byte BMP header", c->size,
                          headers);
         return false;
     }
@@ -188,12 +173,12 @@ bool choose_layout(bmp_header* h, std::string* reason)
     const uint16_t bits = h->bits;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
         bits != 32) {
-        *reason = format("%u bits per pixel is not a BMP bit depth (1, 2, 4, 8, 16, 24, 32)", bits);
+        *reason = format_text("%u bits per pixel is not a BMP bit depth (1, 2, 4, 8, 16, 24, 32)", bits);
         return false;
     }
     if (h->info_size == BMP_OS2_HEADER &&
         (h->compression == BMP_OS2_HUFFMAN_1D || h->compression == BMP_OS2_RLE24)) {
-        *reason = format("OS/2 compression method %u (%s) is not decoded", h->compression,
+        *reason = format_text("OS/2 compression method %u (%s) is not decoded", h->compression,
                          h->compression == BMP_OS2_HUFFMAN_1D ? "Huffman 1D" : "RLE24");
         return false;
     }
@@ -205,12 +190,12 @@ bool choose_layout(bmp_header* h, std::string* reason)
     case BMP_BI_RLE4: {
         const uint16_t wanted = h->compression == BMP_BI_RLE8 ? 8 : 4;
         if (bits != wanted) {
-            *reason = format("%s compression needs %u bits per pixel, not %u",
+            *reason = format_text("%s compression needs %u bits per pixel, not %u",
                              compression_name(h->compression), wanted, bits);
             return false;
         }
         if (h->height < 0) {
-            *reason = format("%s image stored top-down (negative height), which RLE cannot be",
+            *reason = format_text("%s image stored top-down (negative height), which RLE cannot be",
                              compression_name(h->compression));
             return false;
         }
@@ -220,7 +205,7 @@ bool choose_layout(bmp_header* h, std::string* reason)
     case BMP_BI_BITFIELDS:
     case BMP_BI_ALPHABITFIELDS:
         if (bits != 16 && bits != 32) {
-            *reason = format("bit-field masks need 16 or 32 bits per pixel, not %u", bits);
+            *reason = format_text("bit-field masks need 16 or 32 bits per pixel, not %u", bits);
             return false;
         }
         h->layout = PIXELS_MASKED;
@@ -229,11 +214,11 @@ bool choose_layout(bmp_header* h, std::string* reason)
         return true;
     case BMP_BI_JPEG:
     case BMP_BI_PNG:
-        *reason = format("a %s picture inside a BMP is not decoded",
+        *reason = format_text("a %s picture inside a BMP is not decoded",
                          compression_name(h->compression));
         return false;
     default:
-        *reason = format("compression method %u is unknown", h->compression);
+        *reason = format_text("compression method %u is unknown", h->compression);
         return false;
     }
 }
@@ -241,28 +226,28 @@ bool choose_layout(bmp_header* h, std::string* reason)
 bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
 {
     if (h->width <= 0 || h->height == 0) {
-        *reason = format("image of %d x %d pixels has no area", h->width, h->height);
+        *reason = format_text("image of %d x %d pixels has no area", h->width, h->height);
         return false;
     }
     const int64_t rows = h->height < 0 ? -static_cast<int64_t>(h->height) : h->height;
     if (h->width > BMP_MAX_SIDE || rows > BMP_MAX_SIDE) {
-        *reason = format("image of %d x %lld pixels is larger than %d on a side", h->width,
+        *reason = format_text("image of %d x %lld pixels is larger than %d on a side", h->width,
                          static_cast<long long>(rows), BMP_MAX_SIDE);
         return false;
     }
     if (static_cast<int64_t>(h->width) * rows * 4 >= (int64_t{1} << 31)) {
-        *reason = format("image of %d x %lld pixels needs 2 GiB or more", h->width,
+        *reason = format_text("image of %d x %lld pixels needs 2 GiB or more", h->width,
                          static_cast<long long>(rows));
         return false;
     }
     h->rows = static_cast<int32_t>(rows);
     const int64_t headers = BMP_FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
     if (h->pixel_offset < headers) {
-        *reason = format("pixel data offset %u lies inside the headers", h->pixel_offset);
+        *reason = format_text("pixel data offset %u lies inside the headers", h->pixel_offset);
         return false;
     }
     if (h->pixel_offset > static_cast<uint64_t>(c->size)) {
-        *reason = format("pixel data offset %u lies past the end of the file (%ld bytes)",
+        *reason = format_text("pixel data offset %u lies past the end of the file (%ld bytes)",
                          h->pixel_offset, c->size);
         return false;
     }
@@ -270,12 +255,12 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
     if (h->layout == PIXELS_RLE8 || h->layout == PIXELS_RLE4) {
         const int64_t stream = c->size - static_cast<int64_t>(h->pixel_offset);
         if (static_cast<int64_t>(h->width) * rows > RLE_MAX_PIXELS_PER_BYTE * (stream + 1)) {
-            *reason = format("header promises %d x %d pixels from %lld bytes of RLE data",
+            *reason = format_text("header promises %d x %d pixels from %lld bytes of RLE data",
                              h->width, h->rows, static_cast<long long>(stream));
             return false;
         }
     } else if (row_stride(*h) * rows > 2 * static_cast<int64_t>(c->size)) {
-        *reason = format("header promises %lld bytes of pixels, the file holds %ld bytes",
+        *reason = format_text("header promises %lld bytes of pixels, the file holds %ld bytes",
                          static_cast<long long>(row_stride(*h) * rows), c->size);
         return false;
     }
@@ -289,7 +274,7 @@ const char* channel_name(int i)
 
 // Takes the masks from the file (or the defaults for plain 16 and 32 bits)
 // and turns each into a shift, a width and, for narrow ones, a level table.
-bool read_masks(file_cursor* c, bmp_header* h, std::string* reason, std::string* notes)
+bool read_masks(file_cursor* c, bmp_header* h, std::string* reason, std::vector<load_note>* notes)
 {
     if (h->layout != PIXELS_MASKED)
         return true;
@@ -314,20 +299,20 @@ bool read_masks(file_cursor* c, bmp_header* h, std::string* reason, std::string*
         channel* ch = channels[i];
         const uint64_t mask = masks[i];
         if (h->bits == 16 && mask > 0xFFFF) {
-            *reason = format("%s mask 0x%08x reaches past the 16 bits of a pixel",
+            *reason = format_text("%s mask 0x%08x reaches past the 16 bits of a pixel",
                              channel_name(i), masks[i]);
             return false;
         }
         ch->mask = masks[i];
         if (mask == 0) {
-            add_note(notes, format("the masks give %s no bits; it reads 0", channel_name(i)));
+            add_note(notes, format_text("the masks give %s no bits; it reads 0", channel_name(i)));
             continue;
         }
         while (!((mask >> ch->shift) & 1))
             ++ch->shift;
         const uint64_t run = mask >> ch->shift;
         if ((run & (run + 1)) != 0) {
-            *reason = format("%s mask 0x%08x is not one run of bits", channel_name(i), masks[i]);
+            *reason = format_text("%s mask 0x%08x is not one run of bits", channel_name(i), masks[i]);
             return false;
         }
         while ((run >> ch->bits) & 1)
@@ -342,14 +327,14 @@ bool read_masks(file_cursor* c, bmp_header* h, std::string* reason, std::string*
 }
 
 // The colour table, as far as it lies before the pixel data.
-void read_palette(file_cursor* c, bmp_header* h, std::string* notes)
+void read_palette(file_cursor* c, bmp_header* h, std::vector<load_note>* notes)
 {
     if (h->layout == PIXELS_BGR24 || h->layout == PIXELS_MASKED)
         return;
     const int most = 1 << h->bits;
     int wanted = most;
     if (h->colours_used > static_cast<uint32_t>(most))
-        add_note(notes, format("colour table of %u entries declared, %d-bit indices reach %d",
+        add_note(notes, format_text("colour table of %u entries declared, %d-bit indices reach %d",
                                h->colours_used, h->bits, most));
     else if (h->colours_used > 0)
         wanted = static_cast<int>(h->colours_used);
@@ -358,7 +343,7 @@ void read_palette(file_cursor* c, bmp_header* h, std::string* notes)
     const uint32_t start = BMP_FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
     const uint32_t room = (h->pixel_offset - start) / entry_size;
     if (room < static_cast<uint32_t>(wanted)) {
-        add_note(notes, format("colour table cut to the %u entries before the pixel data", room));
+        add_note(notes, format_text("colour table cut to the %u entries before the pixel data", room));
         wanted = static_cast<int>(room);
     }
     uint8_t entries[256 * 4];
@@ -374,31 +359,31 @@ void read_palette(file_cursor* c, bmp_header* h, std::string* notes)
 }
 
 // Fields nothing depends on, noted when they disagree with the file.
-void note_header_fields(const file_cursor* c, const bmp_header& h, std::string* notes)
+void note_header_fields(const file_cursor* c, const bmp_header& h, std::vector<load_note>* notes)
 {
     if (h.planes != 1)
-        add_note(notes, format("%u colour planes declared, read as 1", h.planes));
+        add_note(notes, format_text("%u colour planes declared, read as 1", h.planes));
     if (h.file_size_field != 0 && h.file_size_field != static_cast<uint64_t>(c->size))
-        add_note(notes, format("file size field says %u bytes, the file has %ld", h.file_size_field,
+        add_note(notes, format_text("file size field says %u bytes, the file has %ld", h.file_size_field,
                                c->size));
     const bool compressed = h.layout == PIXELS_RLE8 || h.layout == PIXELS_RLE4;
     if (!compressed && h.image_size != 0 && h.image_size != row_stride(h) * h.rows)
-        add_note(notes, format("image size field says %u bytes, the rows take %lld", h.image_size,
+        add_note(notes, format_text("image size field says %u bytes, the rows take %lld", h.image_size,
                                static_cast<long long>(row_stride(h) * h.rows)));
     if (h.x_density > 0 && h.y_density > 0 && h.x_density != h.y_density)
-        add_note(notes, format("pixels are not square (%d x %d per metre); kept as stored",
+        add_note(notes, format_text("pixels are not square (%d x %d per metre); kept as stored",
                                h.x_density, h.y_density));
 }
 
 std::string describe(const bmp_header& h)
 {
-    std::string kind = format("%u bit%s per pixel, %s", h.bits, h.bits == 1 ? "" : "s",
+    std::string kind = format_text("%u bit%s per pixel, %s", h.bits, h.bits == 1 ? "" : "s",
                               compression_name(h.compression));
     if (h.layout == PIXELS_MASKED)
-        kind += format(" %d-%d-%d", h.red.bits, h.green.bits, h.blue.bits);
+        kind += format_text(" %d-%d-%d", h.red.bits, h.green.bits, h.blue.bits);
     if (h.palette_size > 0)
-        kind += format(", %d-colour palette", h.palette_size);
-    kind += format(", %u-byte %s, %s", h.info_size, header_name(h.info_size),
+        kind += format_text(", %d-colour palette", h.palette_size);
+    kind += format_text(", %u-byte %s, %s", h.info_size, header_name(h.info_size),
                    h.height < 0 ? "top-down" : "bottom-up");
     return kind;
 }
@@ -468,17 +453,17 @@ void expand_masked(const bmp_header& h, const uint8_t* in, uint8_t* out)
     }
 }
 
-void note_past_palette(const bmp_header& h, int64_t count, std::string* notes)
+void note_past_palette(const bmp_header& h, int64_t count, std::vector<load_note>* notes)
 {
     if (count > 0)
-        add_note(notes, format("%lld pixels use colour indices past the %d-entry colour table, "
+        add_note(notes, format_text("%lld pixels use colour indices past the %d-entry colour table, "
                                "drawn black",
                                static_cast<long long>(count), h.palette_size));
 }
 
 // Uncompressed rows with their 4-byte stride; rows missing at the file's end
 // stay zero.
-void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::string* notes)
+void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::vector<load_note>* notes)
 {
     const int32_t width = h.width;
     const int32_t rows = h.rows;
@@ -514,13 +499,13 @@ void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::str
         std::memset(image->rgba.data() + static_cast<size_t>(texture_row) * row_size, 0, row_size);
     }
     if (present < rows)
-        add_note(notes, format("pixel data ends early: %lld of %d rows missing, left black",
+        add_note(notes, format_text("pixel data ends early: %lld of %d rows missing, left black",
                                static_cast<long long>(rows - present), rows));
 }
 
 // RLE8 and RLE4 streams, bottom row first. Pixels the stream skips are black;
 // a malformed stream keeps what was decoded before the fault.
-void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::string* notes)
+void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::vector<load_note>* notes)
 {
     // Pixels the stream skips are opaque black.
     const uint8_t opaque_black[4] = {0, 0, 0, 255};
@@ -547,7 +532,7 @@ void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::stri
     for (;;) {
         uint8_t pair[2];
         if (!read_bytes(c, pair, 2)) {
-            fault = format("RLE data ends without its end code, at row %lld of %d",
+            fault = format_text("RLE data ends without its end code, at row %lld of %d",
                            static_cast<long long>(y), h.rows);
             break;
         }
@@ -576,7 +561,7 @@ void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::stri
             x += delta[0];
             y += delta[1];
             if (y > h.rows || (y == h.rows && x > 0) || x > h.width) {
-                fault = format("RLE delta moves past the image, to column %lld of row %lld",
+                fault = format_text("RLE delta moves past the image, to column %lld of row %lld",
                                static_cast<long long>(x), static_cast<long long>(y));
                 break;
             }
@@ -586,7 +571,7 @@ void decode_rle(file_cursor* c, const bmp_header& h, bmp_image* image, std::stri
             size_t bytes = four ? (code + 1) / 2 : code;
             bytes += bytes & 1;
             if (!read_bytes(c, literal, bytes)) {
-                fault = format("RLE data ends inside a literal run, at row %lld of %d",
+                fault = format_text("RLE data ends inside a literal run, at row %lld of %d",
                                static_cast<long long>(y), h.rows);
                 break;
             }
@@ -608,11 +593,11 @@ bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason)
     *image = bmp_image{};
     file_cursor c;
     if (!cursor_open(&c, path)) {
-        *reason = format("cannot open: %s", std::strerror(errno));
+        *reason = format_text("cannot open: %s", std::strerror(errno));
         return false;
     }
     bmp_header h;
-    std::string notes;
+    std::vector<load_note> notes;
     const bool ok = read_header(&c, &h, reason) && choose_layout(&h, reason) &&
                     check_size(&c, &h, reason) && read_masks(&c, &h, reason, &notes);
     if (ok) {
@@ -627,7 +612,7 @@ bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason)
             decode_rle(&c, h, image, &notes);
         else
             decode_rows(&c, h, image, &notes);
-        image->warning = notes;
+        image->notes = std::move(notes);
     }
     cursor_close(&c);
     return ok;
