@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "bmp.h"
 #include "support/image.h"
-#include "texture.h"
 
 // Writes `bytes` to a temporary file and decodes it.
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "bmp_checks.h"
+#include "bmp.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "texture.h"
 #include "writer.h"
 
 namespace {
@@ -63,7 +63,7 @@ TEST(BmpDecode, BlueGreenRedBytesBecomeRedGreenBlueWithOpaqueAlpha)
               (std::vector<uint8_t>{0x30, 0x20, 0x10, 0xFF}));
     for (size_t i = 3; i < image.rgba.size(); i += 4)
         EXPECT_EQ(image.rgba[i], 0xFF) << "byte " << i;
-    EXPECT_EQ(image.warning, "");
+    EXPECT_EQ(join_notes(image.notes), "");
 }
 
 TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
@@ -76,7 +76,7 @@ TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
         std::string reason;
         ASSERT_TRUE(decode_bytes(make_bmp24(width, 3, rgb), &image, &reason)) << reason;
         EXPECT_EQ(image.rgba, opaque(rgb));
-        EXPECT_EQ(image.warning, "");
+        EXPECT_EQ(join_notes(image.notes), "");
     }
 }
 
@@ -123,7 +123,7 @@ TEST(BmpDecode, LastRowWithoutItsPaddingIsStillWhole)
     std::string reason;
     ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
     EXPECT_EQ(image.rgba, opaque(rgb));
-    EXPECT_EQ(image.warning, "");
+    EXPECT_EQ(join_notes(image.notes), "");
 }
 
 TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
@@ -139,7 +139,7 @@ TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
         bmp_image image;
         std::string reason;
         ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
-        EXPECT_NE(image.warning.find("3 of 6 rows missing"), std::string::npos) << image.warning;
+        EXPECT_NE(join_notes(image.notes).find("3 of 6 rows missing"), std::string::npos) << join_notes(image.notes);
 
         // The file's first rows are the bottom of a bottom-up picture and the
         // top of a top-down one; the rows it lacks stay all zero.
@@ -174,13 +174,13 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
         // Bit depths other than 24 are decoded now; one no BMP has is still refused.
         {"bit depth 30", [](std::vector<uint8_t>* b) { set_u16(b, BMP_BITS, 30); }, "30 bits"},
         // RLE and bit fields are decoded now; embedded JPEG and PNG are not.
-        {"JPEG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 4); }, "JPEG"},
-        {"PNG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 5); }, "PNG"},
+        {"JPEG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_JPEG); }, "JPEG"},
+        {"PNG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_PNG); }, "PNG"},
         {"unknown compression",
          [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 9); }, "unknown"},
-        {"RLE8 on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 1); },
+        {"RLE8 on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_RLE8); },
          "needs 8 bits"},
-        {"bit fields on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 3); },
+        {"bit fields on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_BITFIELDS); },
          "16 or 32 bits"},
         {"zero width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, 0); }, "no area"},
         {"negative width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, static_cast<uint32_t>(-256)); },

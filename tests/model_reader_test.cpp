@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "format_3ds.h"
 #include "model.h"
 #include "support/files.h"
 #include "support/process.h"
@@ -127,18 +128,18 @@ TEST(ModelReader, ShortMappingListLeavesTheRestAsItWas)
 TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
 {
     byte_writer w;
-    begin_chunk(&w, 0x4D4D);
-    begin_chunk(&w, 0xB000);  // keyframer data, with bytes that look like a vertex list
-    put_header(&w, 0x4110, 18);
+    begin_chunk(&w, CHUNK_MAIN);
+    begin_chunk(&w, CHUNK_KEYFRAMER);  // keyframer data, with bytes that look like a vertex list
+    put_header(&w, CHUNK_VERTICES, 18);
     put_u16(&w, 1);
     put_f32(&w, 99.0f);
     put_f32(&w, 99.0f);
     put_f32(&w, 99.0f);
     end_chunk(&w);
-    begin_chunk(&w, 0x3D3D);
-    begin_chunk(&w, 0x4000);
+    begin_chunk(&w, CHUNK_EDITOR);
+    begin_chunk(&w, CHUNK_OBJECT);
     put_bytes(&w, "box", 4);
-    begin_chunk(&w, 0x4100);
+    begin_chunk(&w, CHUNK_MESH);
     put_vertex_list(&w, {{1, 2, 3}});
     end_chunk(&w);
     end_chunk(&w);
@@ -267,9 +268,9 @@ TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)
 {
     for (uint32_t length : {0u, 5u}) {
         byte_writer w;
-        put_header(&w, 0x4D4D, 100);
+        put_header(&w, CHUNK_MAIN, 100);
         put_header(&w, 0x1234, length);  // a skip of length - 6 would stand still or go back
-        put_header(&w, 0x4110, 20);
+        put_header(&w, CHUNK_VERTICES, 20);
         put_u16(&w, 1);
         put_f32(&w, 1.0f);
         put_f32(&w, 2.0f);
@@ -286,7 +287,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A vertex list of 3 records, the file ending inside or before the third.
     for (size_t partial : {0u, 5u, 11u}) {
         byte_writer w;
-        put_header(&w, 0x4110, 6 + 2 + 36);
+        put_header(&w, CHUNK_VERTICES, 6 + 2 + 36);
         put_u16(&w, 3);
         for (int i = 0; i < 3; ++i) {
             put_f32(&w, static_cast<float>(i + 1));
@@ -302,7 +303,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A face list ending inside its second record.
     byte_writer faces;
     put_vertex_list(&faces, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&faces, 0x4120, 6 + 2 + 16);
+    put_header(&faces, CHUNK_FACES, 6 + 2 + 16);
     put_u16(&faces, 2);
     for (uint16_t v : {0, 1, 2, 7, 0, 2})
         put_u16(&faces, v);
@@ -312,7 +313,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A mapping list ending inside its third record prints only the two whole ones.
     byte_writer uvs;
     put_vertex_list(&uvs, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&uvs, 0x4140, 6 + 2 + 24);
+    put_header(&uvs, CHUNK_MAPPING, 6 + 2 + 24);
     put_u16(&uvs, 3);
     for (float f : {0.5f, 0.25f, 1.0f, 0.0f, 0.75f})
         put_f32(&uvs, f);
@@ -324,7 +325,7 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
 {
     byte_writer w;
     put_vertex_list(&w, {{1, 1, 1}});
-    put_header(&w, 0x4120, 8);
+    put_header(&w, CHUNK_FACES, 8);
     put_u8(&w, 1);  // half a count
     load_result r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
@@ -332,7 +333,7 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
 
     byte_writer tail;
     put_vertex_list(&tail, {{1, 1, 1}});
-    put_u16(&tail, 0x4D4D);  // three bytes of a header
+    put_u16(&tail, CHUNK_MAIN);  // three bytes of a header
     put_u8(&tail, 9);
     r = load_bytes(tail.bytes);
     EXPECT_EQ(model.vertex_count, 1);
@@ -372,7 +373,7 @@ TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
 TEST(ModelReader, NameRunningIntoTheEndOfTheFileStopsTheWalk)
 {
     byte_writer w;
-    put_header(&w, 0x4000, 100);
+    put_header(&w, CHUNK_OBJECT, 100);
     put_bytes(&w, "unterminated", 12);
     const load_result r = load_bytes(w.bytes);
     EXPECT_TRUE(r.opened);
@@ -391,6 +392,38 @@ TEST(ModelReader, TriangleWithACornerPastTheStoredVerticesIsDropped)
     EXPECT_EQ(model.faces[1].a, 5);
     EXPECT_EQ(model.faces[1].c, 3);
     EXPECT_NE(r.err.find("2 triangle(s)"), std::string::npos) << r.err;
+}
+
+TEST(ModelReader, ReportCountsEachListKindAndHoldsTheNotesItPrinted)
+{
+    mesh_object first = grid_object("first", 3, 0.0f);
+    mesh_object second = grid_object("second", 4, 5.0f);
+    // Corner 7 of the second mesh is past the 7 stored vertices; the file
+    // ends inside the third record.
+    second.faces = {{0, 1, 7}, {0, 1, 2}, {1, 2, 3}};
+    std::vector<uint8_t> bytes = make_3ds({first, second});
+    bytes.resize(bytes.size() - 4);
+    const std::string path = e2e::temp_path("report.3ds");
+    ASSERT_TRUE(write_file(path, bytes));
+    model_report report;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(read_3ds_model(&model, path.c_str(), &report, stderr));
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(report.vertices.read, 7u);
+    EXPECT_EQ(report.vertices.stored, 7u);
+    EXPECT_EQ(report.faces.read, 3u) << "one of the first mesh, two whole ones of the second";
+    EXPECT_EQ(report.faces.stored, 2u);
+    EXPECT_EQ(report.texcoords.read, 7u);
+    EXPECT_EQ(report.texcoords.stored, static_cast<uint32_t>(count_lines(out, "Koordynaty: ")));
+    ASSERT_EQ(report.notes.size(), 2u) << err;
+    EXPECT_NE(report.notes[0].text.find("1 triangle(s)"), std::string::npos);
+    EXPECT_NE(report.notes[1].text.find("2 of 3 records"), std::string::npos);
+    std::string printed;
+    for (const load_note& n : report.notes)
+        printed += path + ": offset " + std::to_string(n.offset) + ": " + n.text + "\n";
+    EXPECT_EQ(err, printed);
 }
 
 // ---- normalisation ------------------------------------------------------
@@ -534,6 +567,21 @@ TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
                   std::string::npos)
             << r.err;
     }
+}
+
+TEST(SharedModels, AssetInfoCountsMappingCoordinatesWhateverTheirBits)
+{
+    // All bits set is a NaN a file may hold like any other value.
+    const uint32_t all_ones = 0xFFFFFFFFu;
+    float nan_bits;
+    std::memcpy(&nan_bits, &all_ones, 4);
+    mesh_object o = grid_object("nan", 3, 0.0f);
+    o.uvs = {{nan_bits, nan_bits}, {0.5f, 0.5f}, {nan_bits, 0.0f}};
+    const std::string path = e2e::temp_path("nan-bits.3ds");
+    ASSERT_TRUE(write_file(path, make_3ds({o})));
+    const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", path});
+    EXPECT_EQ(r.code(), 0);
+    EXPECT_NE(r.err.find("texture coordinates: 3\n"), std::string::npos) << r.err;
 }
 
 TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)

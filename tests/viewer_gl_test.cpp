@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp.h"
 #include "support/files.h"
 #include "texture.h"
 #include "viewer.h"

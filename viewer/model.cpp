@@ -5,31 +5,21 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "format_3ds.h"
 #include "reader.h"
 
 namespace {
 
-enum : uint16_t {
-    CHUNK_MAIN = 0x4D4D,
-    CHUNK_EDITOR = 0x3D3D,
-    CHUNK_OBJECT = 0x4000,
-    CHUNK_MESH = 0x4100,
-    CHUNK_VERTICES = 0x4110,
-    CHUNK_FACES = 0x4120,
-    CHUNK_MAPPING = 0x4140,
-};
-
-constexpr long CHUNK_HEADER_SIZE = 6;
 constexpr long NAME_SIZE = sizeof(Model::name);
-constexpr uint32_t VERTEX_RECORD = 12;   // x, y, z
-constexpr uint32_t FACE_RECORD = 8;      // a, b, c, flags
-constexpr uint32_t TEXCOORD_RECORD = 8;  // u, v
 
 struct walk_state {
     file_cursor cursor;
     const char* path;
     Model* model;
+    model_report* report;
+    FILE* notes_to;
     uint16_t vertex_base;  // first vertex of the mesh read last
 };
 
@@ -78,14 +68,16 @@ void print_mapping_line(float u, float v)
     append_text("\n");
 }
 
+void note(const walk_state& w, long offset, const char* format, ...) LOAD_NOTE_PRINTF(3, 4);
 void note(const walk_state& w, long offset, const char* format, ...)
 {
-    std::fprintf(stderr, "%s: offset %ld: ", w.path, offset);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    load_note n{offset, vformat_text(format, args)};
     va_end(args);
-    std::fputc('\n', stderr);
+    if (w.notes_to)
+        std::fprintf(w.notes_to, "%s: offset %ld: %s\n", w.path, offset, n.text.c_str());
+    w.report->notes.push_back(std::move(n));
 }
 
 uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
@@ -93,17 +85,6 @@ uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
 // Lists are read a block of records at a time and taken apart here: one
 // stdio call per field was most of the reader's cost.
 uint8_t block[1 << 14];
-
-uint16_t u16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-float f32_at(const uint8_t* p)
-{
-    const uint32_t u = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                       (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 // Reads the next min(count, what fits in the block) records; returns how many.
 uint32_t read_block(walk_state& w, uint32_t count, uint32_t record_size)
@@ -192,6 +173,8 @@ bool read_vertex_list(walk_state& w, long offset)
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * VERTEX_RECORD);
     w.vertex_base = static_cast<uint16_t>(first);
     m->vertex_count = first + static_cast<int32_t>(stored);
+    w.report->vertices.read += complete;
+    w.report->vertices.stored += stored;
     if (stored < complete)
         note(w, offset, "vertex list passes the capacity of %d vertices; %u not stored",
              MODEL_CAPACITY, complete - stored);
@@ -204,6 +187,7 @@ bool read_face_list(walk_state& w, long offset)
     if (!read_count(w, offset, "face list", &count))
         return false;
     Model* m = w.model;
+    const int32_t first = m->face_count;
     const uint32_t complete = complete_records(w, count, FACE_RECORD);
     uint32_t dropped_corner = 0, dropped_capacity = 0;
     long first_bad = -1;
@@ -235,6 +219,8 @@ bool read_face_list(walk_state& w, long offset)
     if (m->face_count >= MODEL_CAPACITY)
         dropped_capacity = complete - k;
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - taken) * FACE_RECORD);
+    w.report->faces.read += complete;
+    w.report->faces.stored += static_cast<uint32_t>(m->face_count - first);
     if (dropped_corner > 0)
         note(w, first_bad,
              "%u triangle(s) of the face list at offset %ld have a corner at or past vertex "
@@ -269,6 +255,8 @@ bool read_mapping_list(walk_state& w, long offset)
     }
     flush_lines();
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * TEXCOORD_RECORD);
+    w.report->texcoords.read += complete;
+    w.report->texcoords.stored += stored;
     if (stored < complete)
         note(w, offset, "mapping list passes the capacity of %d coordinates; %u not stored",
              MODEL_CAPACITY, complete - stored);
@@ -281,7 +269,7 @@ bool walk_chunk(walk_state& w)
     const long offset = w.cursor.pos;
     uint16_t id;
     uint32_t length;
-    if (cursor_left(&w.cursor) < CHUNK_HEADER_SIZE) {
+    if (cursor_left(&w.cursor) < static_cast<long>(CHUNK_HEADER_SIZE)) {
         note(w, offset, "%ld trailing byte(s) are too few for a chunk header; stopping",
              cursor_left(&w.cursor));
         return false;
@@ -320,11 +308,20 @@ bool walk_chunk(walk_state& w)
 
 bool load_3ds_model(Model* model, const char* path)
 {
+    model_report report;
+    return read_3ds_model(model, path, &report, stderr);
+}
+
+bool read_3ds_model(Model* model, const char* path, model_report* report, FILE* notes_to)
+{
     model->vertex_count = 0;
     model->face_count = 0;
+    *report = model_report{};
     walk_state w{};
     w.path = path;
     w.model = model;
+    w.report = report;
+    w.notes_to = notes_to;
     if (!cursor_open(&w.cursor, path))
         return false;
     while (w.cursor.pos < w.cursor.size && walk_chunk(w)) {
