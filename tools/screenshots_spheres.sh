@@ -14,8 +14,7 @@ export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 for program in spheres_add spheres_alpha; do
     "$build/spheres/$program" &
     pid=$!
-    # The scene is still: once its first frame is up, any later moment is the same.
-    sleep 1
+    # The scene is still: its first frame is the picture.
     capture_window '^Szablon$' "$docs/$program.png"
     kill "$pid"
     wait "$pid" 2>/dev/null || true

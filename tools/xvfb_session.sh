@@ -17,17 +17,18 @@ start_xvfb() {
 }
 
 # capture_window TITLE_REGEX OUT.png: saves the first window whose title
-# matches, waiting up to five seconds for it to appear.
+# matches once it is painted (a window just mapped shows one flat colour),
+# waiting up to ten seconds for both.
 capture_window() {
-    local id="" tries=0
-    while [ -z "$id" ] && [ "$tries" -lt 50 ]; do
-        id=$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)
-        [ -n "$id" ] || sleep 0.1
-        tries=$((tries + 1))
+    local id="" deadline=$((SECONDS + 10))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        [ -n "$id" ] || id=$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)
+        if [ -n "$id" ] && xwd -silent -id "$id" 2>/dev/null | convert xwd:- "$2" 2>/dev/null &&
+            [ "$(identify -format '%k' "$2")" -gt 1 ]; then
+            return 0
+        fi
+        sleep 0.1
     done
-    if [ -z "$id" ]; then
-        echo "no window titled $1 appeared" >&2
-        return 1
-    fi
-    xwd -silent -id "$id" | convert xwd:- "$2"
+    echo "no painted window titled $1 appeared" >&2
+    return 1
 }
