@@ -192,44 +192,100 @@ image halve(const image& in)
     return out;
 }
 
-// How much of texel `index` lies between `low` and `high`, all in texels.
-double overlap(int index, double low, double high)
-{
-    const double from = index > low ? index : low;
-    const double to = index + 1 < high ? index + 1 : high;
-    return to > from ? to - from : 0;
-}
-
-// Box filter: each new texel is the area-weighted average of the old texels
-// its square covers, rounded down.
+// GLU's box filter, step for step, so that the texels come out the same.
+// Each new texel covers step_x x step_y old ones; its edges are walked as a
+// whole part and a float fraction, summed in float and rounded down. GLU's
+// own arithmetic shows through: sums in single precision, and in the last
+// row of new texels the far edge is pulled back to the old image's last row,
+// which leaves that row short of its full weight (black when only the width
+// changes). The picture must match the desktop's, so that stays.
 image rescale(const image& in, int width, int height)
 {
     if (in.width == 2 * width && in.height == 2 * height)
         return halve(in);
     image out{width, height, in.components, {}};
     out.bytes.resize(static_cast<size_t>(width) * height * in.components);
-    const double step_x = static_cast<double>(in.width) / width;
-    const double step_y = static_cast<double>(in.height) / height;
+    const int n = in.components;
+    // GLU reads on past a row's end into the next row, the buffer being one block.
+    auto texel = [&](int x, int y, int k) -> float {
+        const size_t i = (static_cast<size_t>(y) * in.width + x) * n + k;
+        return i < in.bytes.size() ? in.bytes[i] : 0;
+    };
+    const float step_y = static_cast<float>(in.height) / height;
+    const float step_x = static_cast<float>(in.width) / width;
+    const int step_y_int = static_cast<int>(std::floor(step_y));
+    const float step_y_frac = step_y - step_y_int;
+    const int step_x_int = static_cast<int>(std::floor(step_x));
+    const float step_x_frac = step_x - step_x_int;
+    const float area = step_x * step_y;
+
+    int low_y = 0, high_y = step_y_int;
+    float low_y_frac = 0, high_y_frac = step_y_frac;
     uint8_t* o = out.bytes.data();
-    for (int y = 0; y < height; ++y) {
-        const double y0 = y * step_y, y1 = (y + 1) * step_y;
-        const int first_row = static_cast<int>(y0);
-        const int end_row = std::min(static_cast<int>(std::ceil(y1)), in.height);
-        for (int x = 0; x < width; ++x) {
-            const double x0 = x * step_x, x1 = (x + 1) * step_x;
-            const int first_column = static_cast<int>(x0);
-            const int end_column = std::min(static_cast<int>(std::ceil(x1)), in.width);
-            double sum[4] = {0, 0, 0, 0};
-            for (int sy = first_row; sy < end_row; ++sy) {
-                const double wy = overlap(sy, y0, y1);
-                for (int sx = first_column; sx < end_column; ++sx) {
-                    const double w = wy * overlap(sx, x0, x1);
-                    for (int k = 0; k < in.components; ++k)
-                        sum[k] += w * in.at(sx, sy, k);
+    for (int row = 0; row < height; ++row) {
+        if (high_y >= in.height)
+            high_y = in.height - 1;
+        int low_x = 0, high_x = step_x_int;
+        float low_x_frac = 0, high_x_frac = step_x_frac;
+        for (int column = 0; column < width; ++column) {
+            float total[4] = {0, 0, 0, 0};
+            for (int k = 0; k < n; ++k) {
+                float& t = total[k];
+                if (high_y > low_y && high_x > low_x) {
+                    // Partial first and last rows, partial first and last columns.
+                    float y_share = 1 - low_y_frac;
+                    t += texel(low_x, low_y, k) * (y_share * (1 - low_x_frac));
+                    for (int x = low_x + 1; x < high_x; ++x)
+                        t += texel(x, low_y, k) * y_share;
+                    t += texel(high_x, low_y, k) * (y_share * high_x_frac);
+                    y_share = high_y_frac;
+                    t += texel(low_x, high_y, k) * (y_share * (1 - low_x_frac));
+                    for (int x = low_x + 1; x < high_x; ++x)
+                        t += texel(x, high_y, k) * y_share;
+                    t += texel(high_x, high_y, k) * (y_share * high_x_frac);
+                    for (int y = low_y + 1; y < high_y; ++y)
+                        t += texel(low_x, y, k) * (1 - low_x_frac) +
+                             texel(high_x, y, k) * high_x_frac;
+                } else if (high_y > low_y) {
+                    // Within one column.
+                    const float x_share = high_x_frac - low_x_frac;
+                    t += texel(low_x, low_y, k) * ((1 - low_y_frac) * x_share);
+                    for (int y = low_y + 1; y < high_y; ++y)
+                        t += texel(low_x, y, k) * x_share;
+                    t += texel(low_x, high_y, k) * (x_share * high_y_frac);
+                } else if (high_x > low_x) {
+                    // Within one row.
+                    const float y_share = high_y_frac - low_y_frac;
+                    t += texel(low_x, low_y, k) * ((1 - low_x_frac) * y_share);
+                    for (int x = low_x + 1; x < high_x; ++x)
+                        t += texel(x, low_y, k) * y_share;
+                    t += texel(high_x, low_y, k) * (y_share * high_x_frac);
+                } else {
+                    t += texel(low_x, low_y, k) *
+                         ((high_y_frac - low_y_frac) * (high_x_frac - low_x_frac));
                 }
+                // The whole texels inside.
+                for (int y = low_y + 1; y < high_y; ++y)
+                    for (int x = low_x + 1; x < high_x; ++x)
+                        t += texel(x, y, k);
+                *o++ = static_cast<uint8_t>(static_cast<int>(t / area));
             }
-            for (int k = 0; k < in.components; ++k)
-                *o++ = static_cast<uint8_t>(sum[k] / (step_x * step_y));
+            low_x = high_x;
+            low_x_frac = high_x_frac;
+            high_x += step_x_int;
+            high_x_frac += step_x_frac;
+            if (high_x_frac > 1) {
+                high_x_frac -= 1;
+                ++high_x;
+            }
+        }
+        low_y = high_y;
+        low_y_frac = high_y_frac;
+        high_y += step_y_int;
+        high_y_frac += step_y_frac;
+        if (high_y_frac > 1) {
+            high_y_frac -= 1;
+            ++high_y;
         }
     }
     return out;
