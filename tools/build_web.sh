@@ -51,7 +51,7 @@ if [ -z "$assets" ]; then
     "$out/make_demo_assets" "$packed" >/dev/null
 else
     for file in szablon.3ds szablon.bmp; do
-        [ ! -e "$assets/$file" ] || cp "$assets/$file" "$packed/"
+        [ ! -e "$assets/$file" ] || ln -s "$assets/$file" "$packed/$file"
     done
 fi
 
