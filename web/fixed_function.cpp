@@ -5,8 +5,9 @@
 // on, every glVertex3f is lit here by the fixed-function equation (eye-space
 // positional or directional lights, colour material, emission, the light
 // model's ambient, a non-local viewer, one-sided) and sent with the lit
-// colour. Attenuation and spot lights keep their defaults (none), which is
-// all our programs use; so do the front material and glVertex3f alone.
+// colour. Our programs set no attenuation and no spot light, light only the
+// front material and send vertices only with glVertex3f, so that is all
+// that is kept.
 //
 // Textures: names are the program's own, as desktop GL allows, and mapped to
 // names the browser handed out; 0 is a texture object like any other.
