@@ -36,3 +36,4 @@ cmake --build build-asan -j"$(nproc)"
 
 # Both loaders under libFuzzer: the regression corpus, then a bounded run each.
 bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
+bash tools/test_web.sh build  # the same programs as web pages, against the frames above

@@ -1,0 +1,54 @@
+// LD_PRELOAD library that saves one frame of a GLX program and ends it:
+//   FRAME_GRAB_AT=N        the frame to save, counted from 1 by glXSwapBuffers
+//   FRAME_GRAB_TO=OUT.ppm  where to write it (binary PPM, top row first)
+// The back buffer is read just before the N-th swap, and the program then
+// exits with status 0 at once. The web check compares the pages with these.
+#include <GL/gl.h>
+#include <GL/glx.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+long frames = 0;
+
+bool save_back_buffer(Display* display, GLXDrawable drawable, const char* path)
+{
+    unsigned width = 0, height = 0;
+    glXQueryDrawable(display, drawable, GLX_WIDTH, &width);
+    glXQueryDrawable(display, drawable, GLX_HEIGHT, &height);
+    std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGB,
+                 GL_UNSIGNED_BYTE, pixels.data());
+    std::FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return false;
+    std::fprintf(out, "P6\n%u %u\n255\n", width, height);
+    // OpenGL's rows run bottom up.
+    for (unsigned row = height; row-- > 0;)
+        std::fwrite(pixels.data() + static_cast<size_t>(row) * width * 3, 1, width * 3, out);
+    return std::fclose(out) == 0;
+}
+
+}  // namespace
+
+extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
+{
+    static auto next =
+        reinterpret_cast<void (*)(Display*, GLXDrawable)>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    const char* at = std::getenv("FRAME_GRAB_AT");
+    const char* to = std::getenv("FRAME_GRAB_TO");
+    if (at && to && ++frames == std::atol(at)) {
+        const bool saved = save_back_buffer(display, drawable, to);
+        if (!saved)
+            std::fprintf(stderr, "frame_grab: cannot write %s\n", to);
+        _exit(saved ? 0 : 1);
+    }
+    next(display, drawable);
+}
