@@ -14,9 +14,9 @@
 #include <lib3ds/mesh.h>
 #include <stb_image.h>
 
+#include "bmp.h"
 #include "compare.h"
 #include "model.h"
-#include "texture.h"
 
 namespace {
 

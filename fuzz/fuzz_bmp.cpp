@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "bmp.h"
 #include "fuzz_file.h"
-#include "texture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "format_3ds.h"
 #include "writer.h"
 
 namespace {
@@ -45,13 +46,13 @@ void write_3ds_seeds(const std::string& dir)
 
     // A mapping list shorter than its vertices, and an unknown chunk between lists.
     byte_writer w;
-    begin_chunk(&w, 0x4D4D);
-    begin_chunk(&w, 0x3D3D);
-    begin_chunk(&w, 0x4000);
+    begin_chunk(&w, CHUNK_MAIN);
+    begin_chunk(&w, CHUNK_EDITOR);
+    begin_chunk(&w, CHUNK_OBJECT);
     put_bytes(&w, "odd", 4);
-    begin_chunk(&w, 0x4100);
+    begin_chunk(&w, CHUNK_MESH);
     put_vertex_list(&w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
-    begin_chunk(&w, 0x4160);  // local axes, which the reader skips
+    begin_chunk(&w, CHUNK_LOCAL_AXES);  // local axes, which the reader skips
     for (int i = 0; i < 12; ++i)
         put_f32(&w, 0.0f);
     end_chunk(&w);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "texture.h"
+#include "bmp.h"
 
 // Writes `bytes` to a temporary file and decodes it.
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason);

@@ -10,7 +10,7 @@
 
 #include "bmp_checks.h"
 #include "test_files.h"
-#include "texture.h"
+#include "bmp.h"
 #include "writer.h"
 
 namespace {
@@ -173,13 +173,13 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
         // Bit depths other than 24 are decoded now; one no BMP has is still refused.
         {"bit depth 30", [](std::vector<uint8_t>* b) { set_u16(b, BMP_BITS, 30); }, "30 bits"},
         // RLE and bit fields are decoded now; embedded JPEG and PNG are not.
-        {"JPEG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 4); }, "JPEG"},
-        {"PNG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 5); }, "PNG"},
+        {"JPEG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_JPEG); }, "JPEG"},
+        {"PNG inside", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_PNG); }, "PNG"},
         {"unknown compression",
          [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 9); }, "unknown"},
-        {"RLE8 on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 1); },
+        {"RLE8 on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_RLE8); },
          "needs 8 bits"},
-        {"bit fields on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, 3); },
+        {"bit fields on 24 bits", [](std::vector<uint8_t>* b) { set_u32(b, BMP_COMPRESSION, BMP_BI_BITFIELDS); },
          "16 or 32 bits"},
         {"zero width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, 0); }, "no area"},
         {"negative width", [](std::vector<uint8_t>* b) { set_u32(b, BMP_WIDTH, static_cast<uint32_t>(-256)); },

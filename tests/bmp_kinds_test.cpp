@@ -11,7 +11,7 @@
 
 #include "bmp_checks.h"
 #include "test_files.h"
-#include "texture.h"
+#include "bmp.h"
 #include "writer.h"
 
 namespace {

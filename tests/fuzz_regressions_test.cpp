@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
+#include "bmp.h"
 #include "model.h"
-#include "texture.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "format_3ds.h"
 #include "model.h"
 #include "test_files.h"
 #include "writer.h"
@@ -126,18 +127,18 @@ TEST(ModelReader, ShortMappingListLeavesTheRestAsItWas)
 TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
 {
     byte_writer w;
-    begin_chunk(&w, 0x4D4D);
-    begin_chunk(&w, 0xB000);  // keyframer data, with bytes that look like a vertex list
-    put_header(&w, 0x4110, 18);
+    begin_chunk(&w, CHUNK_MAIN);
+    begin_chunk(&w, CHUNK_KEYFRAMER);  // keyframer data, with bytes that look like a vertex list
+    put_header(&w, CHUNK_VERTICES, 18);
     put_u16(&w, 1);
     put_f32(&w, 99.0f);
     put_f32(&w, 99.0f);
     put_f32(&w, 99.0f);
     end_chunk(&w);
-    begin_chunk(&w, 0x3D3D);
-    begin_chunk(&w, 0x4000);
+    begin_chunk(&w, CHUNK_EDITOR);
+    begin_chunk(&w, CHUNK_OBJECT);
     put_bytes(&w, "box", 4);
-    begin_chunk(&w, 0x4100);
+    begin_chunk(&w, CHUNK_MESH);
     put_vertex_list(&w, {{1, 2, 3}});
     end_chunk(&w);
     end_chunk(&w);
@@ -266,9 +267,9 @@ TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)
 {
     for (uint32_t length : {0u, 5u}) {
         byte_writer w;
-        put_header(&w, 0x4D4D, 100);
+        put_header(&w, CHUNK_MAIN, 100);
         put_header(&w, 0x1234, length);  // a skip of length - 6 would stand still or go back
-        put_header(&w, 0x4110, 20);
+        put_header(&w, CHUNK_VERTICES, 20);
         put_u16(&w, 1);
         put_f32(&w, 1.0f);
         put_f32(&w, 2.0f);
@@ -285,7 +286,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A vertex list of 3 records, the file ending inside or before the third.
     for (size_t partial : {0u, 5u, 11u}) {
         byte_writer w;
-        put_header(&w, 0x4110, 6 + 2 + 36);
+        put_header(&w, CHUNK_VERTICES, 6 + 2 + 36);
         put_u16(&w, 3);
         for (int i = 0; i < 3; ++i) {
             put_f32(&w, static_cast<float>(i + 1));
@@ -301,7 +302,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A face list ending inside its second record.
     byte_writer faces;
     put_vertex_list(&faces, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&faces, 0x4120, 6 + 2 + 16);
+    put_header(&faces, CHUNK_FACES, 6 + 2 + 16);
     put_u16(&faces, 2);
     for (uint16_t v : {0, 1, 2, 7, 0, 2})
         put_u16(&faces, v);
@@ -311,7 +312,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A mapping list ending inside its third record prints only the two whole ones.
     byte_writer uvs;
     put_vertex_list(&uvs, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&uvs, 0x4140, 6 + 2 + 24);
+    put_header(&uvs, CHUNK_MAPPING, 6 + 2 + 24);
     put_u16(&uvs, 3);
     for (float f : {0.5f, 0.25f, 1.0f, 0.0f, 0.75f})
         put_f32(&uvs, f);
@@ -323,7 +324,7 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
 {
     byte_writer w;
     put_vertex_list(&w, {{1, 1, 1}});
-    put_header(&w, 0x4120, 8);
+    put_header(&w, CHUNK_FACES, 8);
     put_u8(&w, 1);  // half a count
     load_result r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
@@ -331,7 +332,7 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
 
     byte_writer tail;
     put_vertex_list(&tail, {{1, 1, 1}});
-    put_u16(&tail, 0x4D4D);  // three bytes of a header
+    put_u16(&tail, CHUNK_MAIN);  // three bytes of a header
     put_u8(&tail, 9);
     r = load_bytes(tail.bytes);
     EXPECT_EQ(model.vertex_count, 1);
@@ -371,7 +372,7 @@ TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
 TEST(ModelReader, NameRunningIntoTheEndOfTheFileStopsTheWalk)
 {
     byte_writer w;
-    put_header(&w, 0x4000, 100);
+    put_header(&w, CHUNK_OBJECT, 100);
     put_bytes(&w, "unterminated", 12);
     const load_result r = load_bytes(w.bytes);
     EXPECT_TRUE(r.opened);

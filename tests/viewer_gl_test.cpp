@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp.h"
 #include "test_files.h"
 #include "texture.h"
 #include "viewer.h"

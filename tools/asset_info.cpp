@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "bmp.h"
 #include "model.h"
-#include "texture.h"
 #include "writer.h"
 
 namespace {

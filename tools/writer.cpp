@@ -70,7 +70,7 @@ void end_chunk(byte_writer* w)
 
 void put_vertex_list(byte_writer* w, const std::vector<mesh_vertex>& vertices)
 {
-    begin_chunk(w, 0x4110);
+    begin_chunk(w, CHUNK_VERTICES);
     put_u16(w, static_cast<uint16_t>(vertices.size()));
     for (const mesh_vertex& v : vertices) {
         put_f32(w, v.x);
@@ -82,7 +82,7 @@ void put_vertex_list(byte_writer* w, const std::vector<mesh_vertex>& vertices)
 
 void put_face_list(byte_writer* w, const std::vector<mesh_face>& faces)
 {
-    begin_chunk(w, 0x4120);
+    begin_chunk(w, CHUNK_FACES);
     put_u16(w, static_cast<uint16_t>(faces.size()));
     for (const mesh_face& f : faces) {
         put_u16(w, f.a);
@@ -95,7 +95,7 @@ void put_face_list(byte_writer* w, const std::vector<mesh_face>& faces)
 
 void put_mapping_list(byte_writer* w, const std::vector<mesh_uv>& uvs)
 {
-    begin_chunk(w, 0x4140);
+    begin_chunk(w, CHUNK_MAPPING);
     put_u16(w, static_cast<uint16_t>(uvs.size()));
     for (const mesh_uv& t : uvs) {
         put_f32(w, t.u);
@@ -107,15 +107,15 @@ void put_mapping_list(byte_writer* w, const std::vector<mesh_uv>& uvs)
 std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects)
 {
     byte_writer w;
-    begin_chunk(&w, 0x4D4D);
-    begin_chunk(&w, 0x0002);  // file version, which readers skip
+    begin_chunk(&w, CHUNK_MAIN);
+    begin_chunk(&w, CHUNK_VERSION);  // which readers skip
     put_u32(&w, 3);
     end_chunk(&w);
-    begin_chunk(&w, 0x3D3D);
+    begin_chunk(&w, CHUNK_EDITOR);
     for (const mesh_object& o : objects) {
-        begin_chunk(&w, 0x4000);
+        begin_chunk(&w, CHUNK_OBJECT);
         put_bytes(&w, o.name.c_str(), o.name.size() + 1);
-        begin_chunk(&w, 0x4100);
+        begin_chunk(&w, CHUNK_MESH);
         put_vertex_list(&w, o.vertices);
         if (!o.uvs.empty())
             put_mapping_list(&w, o.uvs);
@@ -132,8 +132,10 @@ std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector
                                 const bmp24_options& options)
 {
     const uint32_t row_bytes = static_cast<uint32_t>(width) * 3;
-    const uint32_t stride = options.pad_rows ? (row_bytes + 3) / 4 * 4 : row_bytes;
-    const uint32_t offset = 14 + options.info_size + 4 * options.palette_entries;
+    const uint32_t stride =
+        options.pad_rows ? static_cast<uint32_t>(bmp_row_stride(width, 24)) : row_bytes;
+    const uint32_t offset =
+        BMP_FILE_HEADER_SIZE + options.info_size + BMP_ENTRY_SIZE * options.palette_entries;
     const uint32_t image_size = stride * static_cast<uint32_t>(height);
 
     byte_writer w;
@@ -147,13 +149,13 @@ std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector
     put_i32(&w, options.top_down ? -height : height);
     put_u16(&w, 1);
     put_u16(&w, 24);
-    put_u32(&w, 0);
+    put_u32(&w, BMP_BI_RGB);
     put_u32(&w, image_size);
     put_u32(&w, 2835);  // 72 dpi
     put_u32(&w, 2835);
     put_u32(&w, options.palette_entries);
     put_u32(&w, 0);
-    w.bytes.resize(14 + options.info_size, 0);
+    w.bytes.resize(BMP_FILE_HEADER_SIZE + options.info_size, 0);
     for (uint32_t i = 0; i < options.palette_entries; ++i)
         put_u32(&w, 0x00808080u);
     for (int32_t row = 0; row < height; ++row) {
@@ -172,12 +174,15 @@ std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector
 
 std::vector<uint8_t> make_bmp(const bmp_spec& spec)
 {
-    const bool core = spec.info_size == 12;
+    const bool core = spec.info_size == BMP_OS2_CORE_HEADER;
     const size_t masks_inside =
-        spec.info_size >= 52 ? std::min<size_t>(spec.masks.size(), (spec.info_size - 40) / 4) : 0;
+        spec.info_size >= BMP_INFO_RGB_MASKS
+            ? std::min<size_t>(spec.masks.size(), (spec.info_size - BMP_INFO_HEADER) / 4)
+            : 0;
     const size_t masks_after = spec.masks.size() - masks_inside;
-    const uint32_t entry_size = core ? 3 : 4;
-    const uint32_t offset = 14 + spec.info_size + 4 * static_cast<uint32_t>(masks_after) +
+    const uint32_t entry_size = core ? BMP_CORE_ENTRY_SIZE : BMP_ENTRY_SIZE;
+    const uint32_t offset = BMP_FILE_HEADER_SIZE + spec.info_size +
+                            4 * static_cast<uint32_t>(masks_after) +
                             entry_size * static_cast<uint32_t>(spec.palette.size());
     const uint32_t file_size = offset + static_cast<uint32_t>(spec.pixels.size());
 
@@ -208,7 +213,7 @@ std::vector<uint8_t> make_bmp(const bmp_spec& spec)
             put_u32(&w, spec.masks[i]);
     }
     // Whatever else a longer header holds stays zero.
-    w.bytes.resize(14 + spec.info_size, 0);
+    w.bytes.resize(BMP_FILE_HEADER_SIZE + spec.info_size, 0);
     for (size_t i = masks_inside; i < spec.masks.size(); ++i)
         put_u32(&w, spec.masks[i]);
     for (uint32_t rgb : spec.palette) {
@@ -225,7 +230,7 @@ std::vector<uint8_t> make_bmp(const bmp_spec& spec)
 std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
                                    const std::vector<uint32_t>& values)
 {
-    const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+    const size_t stride = static_cast<size_t>(bmp_row_stride(width, bits));
     std::vector<uint8_t> out(stride * static_cast<size_t>(rows), 0);
     for (int32_t r = 0; r < rows; ++r) {
         uint8_t* row = out.data() + stride * static_cast<size_t>(r);

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "format_3ds.h"
+#include "format_bmp.h"
+
 // ---- bytes -------------------------------------------------------------
 
 struct byte_writer {
@@ -68,17 +71,6 @@ struct bmp24_options {
 std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
                                 const bmp24_options& options = bmp24_options{});
 
-// Compression methods as a BMP header names them.
-enum bmp_compression {
-    BMP_BI_RGB = 0,
-    BMP_BI_RLE8 = 1,
-    BMP_BI_RLE4 = 2,
-    BMP_BI_BITFIELDS = 3,
-    BMP_BI_JPEG = 4,
-    BMP_BI_PNG = 5,
-    BMP_BI_ALPHABITFIELDS = 6,
-};
-
 // Any kind of BMP, for tests that need palettes, RLE streams, bit fields or
 // other headers. Fields are written as given, so a test can also lie.
 struct bmp_spec {
@@ -103,15 +95,3 @@ std::vector<uint8_t> make_bmp(const bmp_spec& spec);
 // pixel word (16 or 32 bits) or 0xRRGGBB (24 bits).
 std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
                                    const std::vector<uint32_t>& values);
-
-// Offsets of the BMP header fields, for tests that break them on purpose.
-enum bmp_field_offset {
-    BMP_FILE_SIZE = 2,
-    BMP_PIXEL_OFFSET = 10,
-    BMP_INFO_SIZE = 14,
-    BMP_WIDTH = 18,
-    BMP_HEIGHT = 22,
-    BMP_PLANES = 26,
-    BMP_BITS = 28,
-    BMP_COMPRESSION = 30,
-};

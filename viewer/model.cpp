@@ -6,25 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "format_3ds.h"
 #include "reader.h"
 
 namespace {
 
-enum : uint16_t {
-    CHUNK_MAIN = 0x4D4D,
-    CHUNK_EDITOR = 0x3D3D,
-    CHUNK_OBJECT = 0x4000,
-    CHUNK_MESH = 0x4100,
-    CHUNK_VERTICES = 0x4110,
-    CHUNK_FACES = 0x4120,
-    CHUNK_MAPPING = 0x4140,
-};
-
-constexpr long CHUNK_HEADER_SIZE = 6;
 constexpr long NAME_SIZE = sizeof(Model::name);
-constexpr uint32_t VERTEX_RECORD = 12;   // x, y, z
-constexpr uint32_t FACE_RECORD = 8;      // a, b, c, flags
-constexpr uint32_t TEXCOORD_RECORD = 8;  // u, v
 
 struct walk_state {
     file_cursor cursor;
@@ -93,17 +80,6 @@ uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
 // Lists are read a block of records at a time and taken apart here: one
 // stdio call per field was most of the reader's cost.
 uint8_t block[1 << 14];
-
-uint16_t u16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-float f32_at(const uint8_t* p)
-{
-    const uint32_t u = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                       (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 // Reads the next min(count, what fits in the block) records; returns how many.
 uint32_t read_block(walk_state& w, uint32_t count, uint32_t record_size)
@@ -281,7 +257,7 @@ bool walk_chunk(walk_state& w)
     const int64_t offset = w.cursor.pos;
     uint16_t id;
     uint32_t length;
-    if (cursor_left(&w.cursor) < CHUNK_HEADER_SIZE) {
+    if (cursor_left(&w.cursor) < static_cast<int64_t>(CHUNK_HEADER_SIZE)) {
         note(w, offset, "%lld trailing byte(s) are too few for a chunk header; stopping",
              static_cast<long long>(cursor_left(&w.cursor)));
         return false;

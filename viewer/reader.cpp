@@ -74,7 +74,7 @@ bool read_u16(file_cursor* c, uint16_t* v)
     uint8_t b[2];
     if (!read_bytes(c, b, 2))
         return false;
-    *v = static_cast<uint16_t>(b[0] | (b[1] << 8));
+    *v = u16_at(b);
     return true;
 }
 
@@ -83,8 +83,7 @@ bool read_u32(file_cursor* c, uint32_t* v)
     uint8_t b[4];
     if (!read_bytes(c, b, 4))
         return false;
-    *v = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    *v = u32_at(b);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 struct file_cursor {
     FILE* file = nullptr;
@@ -28,6 +29,27 @@ bool read_u16(file_cursor* c, uint16_t* v);
 bool read_u32(file_cursor* c, uint32_t* v);
 bool read_i32(file_cursor* c, int32_t* v);
 bool read_f32(file_cursor* c, float* v);
+
+// Little-endian fields from bytes already read, for readers that take a
+// block of records at once.
+inline uint16_t u16_at(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline uint32_t u32_at(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline float f32_at(const uint8_t* p)
+{
+    const uint32_t u = u32_at(p);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
 
 // Moves `n` bytes forward; false (and the cursor at the end) when fewer are left.
 bool skip_bytes(file_cursor* c, uint64_t n);

@@ -1,0 +1,27 @@
+// The BMP decoder: a file of any common kind into RGBA pixels, with no
+// OpenGL and nothing but standard C++. The texture upload, tools, tests and
+// fuzzers all decode through it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pixels.h"
+
+struct bmp_image {
+    int32_t width = 0;
+    int32_t height = 0;  // always positive
+    pixel_buffer rgba;   // width * height * 4; row 0 is the picture's bottom row
+    std::string kind;            // what was decoded: bits, compression, header
+    // What was wrong with a file decoded anyway (rows missing, a broken RLE
+    // stream, header fields that disagree with the file), notes joined by
+    // "; "; empty if none.
+    std::string warning;
+};
+
+// The decoder alone takes no side longer than this.
+enum { BMP_MAX_SIDE = 32768 };
+
+// Decodes the BMP file at `path` into `image`. On refusal returns false and
+// says why in `reason`; nothing is allocated for a file refused by its header.
+bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason);
