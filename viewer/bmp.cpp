@@ -107,8 +107,9 @@ int64_t row_stride(const bmp_header& h)
 // rest at their defaults (no compression, a full colour table).
 bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
 {
-    if (c->size < static_cast<long>(BMP_FILE_HEADER_SIZE) + 4) {
-        *reason = format("file is %ld bytes, too short for a BMP header", c->size);
+    if (c->size < static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + 4) {
+        *reason = format("file is %lld bytes, too short for a BMP header",
+                         static_cast<long long>(c->size));
         return false;
     }
     uint8_t magic[2];
@@ -126,10 +127,10 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
         *reason = format("info header of %u bytes is not one this loader knows", h->info_size);
         return false;
     }
-    const long headers = static_cast<long>(BMP_FILE_HEADER_SIZE + h->info_size);
+    const int64_t headers = static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + h->info_size;
     if (c->size < headers) {
-        *reason = format("file is %ld bytes, shorter than its %ld-byte BMP header", c->size,
-                         headers);
+        *reason = format("file is %lld bytes, shorter than its %lld-byte BMP header",
+                         static_cast<long long>(c->size), static_cast<long long>(headers));
         return false;
     }
     if (h->info_size == BMP_OS2_CORE_HEADER) {
@@ -262,8 +263,8 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
         return false;
     }
     if (h->pixel_offset > static_cast<uint64_t>(c->size)) {
-        *reason = format("pixel data offset %u lies past the end of the file (%ld bytes)",
-                         h->pixel_offset, c->size);
+        *reason = format("pixel data offset %u lies past the end of the file (%lld bytes)",
+                         h->pixel_offset, static_cast<long long>(c->size));
         return false;
     }
     // A tiny hostile file must not make us allocate what it cannot hold.
@@ -275,8 +276,9 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
             return false;
         }
     } else if (row_stride(*h) * rows > 2 * static_cast<int64_t>(c->size)) {
-        *reason = format("header promises %lld bytes of pixels, the file holds %ld bytes",
-                         static_cast<long long>(row_stride(*h) * rows), c->size);
+        *reason = format("header promises %lld bytes of pixels, the file holds %lld bytes",
+                         static_cast<long long>(row_stride(*h) * rows),
+                         static_cast<long long>(c->size));
         return false;
     }
     return true;
@@ -379,8 +381,8 @@ void note_header_fields(const file_cursor* c, const bmp_header& h, std::string* 
     if (h.planes != 1)
         add_note(notes, format("%u colour planes declared, read as 1", h.planes));
     if (h.file_size_field != 0 && h.file_size_field != static_cast<uint64_t>(c->size))
-        add_note(notes, format("file size field says %u bytes, the file has %ld", h.file_size_field,
-                               c->size));
+        add_note(notes, format("file size field says %u bytes, the file has %lld",
+                               h.file_size_field, static_cast<long long>(c->size)));
     const bool compressed = h.layout == PIXELS_RLE8 || h.layout == PIXELS_RLE4;
     if (!compressed && h.image_size != 0 && h.image_size != row_stride(h) * h.rows)
         add_note(notes, format("image size field says %u bytes, the rows take %lld", h.image_size,
@@ -484,7 +486,7 @@ void decode_rows(file_cursor* c, const bmp_header& h, bmp_image* image, std::str
     const int32_t rows = h.rows;
     const int64_t row_bytes = bmp_row_bytes(width, h.bits);
     const int64_t stride = row_stride(h);
-    const int64_t available = c->size - static_cast<long>(h.pixel_offset);
+    const int64_t available = c->size - static_cast<int64_t>(h.pixel_offset);
     // The last row may come without its padding.
     int64_t present = available < row_bytes ? 0 : (available - row_bytes) / stride + 1;
     if (present > rows)
