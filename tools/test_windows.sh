@@ -330,5 +330,40 @@ for program in spheres_add spheres_alpha; do
     fi
 done
 
+echo "== the ZIP package"
+rm -f "$win"/szablon-*.zip
+(cd "$win" && cpack -G ZIP >/dev/null)
+zip=$(ls "$win"/szablon-*.zip 2>/dev/null | head -n 1)
+if [ -n "$zip" ] && mkdir -p "$work/zip" && (cd "$work/zip" && cmake -E tar xf "$zip"); then
+    pass "cpack -G ZIP makes $(basename "$zip")"
+else
+    fail "cpack -G ZIP made no package"
+fi
+folder=$work/zip/$(basename "${zip:-none}" .zip)
+missing=""
+for name in model_viewer.exe spheres_add.exe spheres_alpha.exe asset_info.exe make_demo_assets.exe \
+            szablon.3ds szablon.bmp README.md; do
+    [ -f "$folder/$name" ] || missing+=" $name"
+done
+if [ -z "$missing" ]; then
+    pass "the ZIP's folder holds the five programs with the demo beside them"
+else
+    fail "the ZIP's folder lacks$missing"
+fi
+# As a double-click starts it: in its own folder.
+start_exe "$folder" "$work/zip-viewer" "$folder/model_viewer.exe"
+pid=$!
+if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$work/zip-viewer.ppm" 20; then
+    pass "the unpacked model_viewer.exe shows the demo from its own folder"
+    "$probe" close "$window"
+else
+    fail "the unpacked model_viewer.exe showed no window with a picture"
+fi
+if wait_ended "$pid" 20 && [ "$ended" -eq 0 ]; then
+    pass "the unpacked model_viewer.exe exits 0 when its window is closed"
+else
+    fail "the unpacked model_viewer.exe after WM_DELETE_WINDOW: $ended"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
