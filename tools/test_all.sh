@@ -12,7 +12,7 @@ $sudo apt-get update
 $sudo apt-get install -y cmake g++ make pkg-config libgtest-dev \
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libpng-dev \
     xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick \
-    clang libclang-rt-dev valgrind
+    clang libclang-rt-dev valgrind dpkg-dev file
 
 cmake -S . -B build
 cmake --build build -j"$(nproc)"
@@ -25,3 +25,8 @@ cmake --build build-asan -j"$(nproc)"
 
 # Both loaders under libFuzzer: the regression corpus, then a bounded run each.
 bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
+
+# The Windows build under Wine beside this one, with its ZIP package; then
+# the Debian package installed and its viewer run.
+bash tools/test_windows.sh build
+bash tools/test_deb.sh build
