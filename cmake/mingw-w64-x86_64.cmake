@@ -4,8 +4,7 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(mingw_prefix x86_64-w64-mingw32)
-# The posix thread model, where Debian offers both: std::thread and friends
-# need it, and it is what MSYS2's compilers use.
+# The posix thread model where Debian offers both, as MSYS2's compilers have.
 find_program(CMAKE_C_COMPILER NAMES ${mingw_prefix}-gcc-posix ${mingw_prefix}-gcc REQUIRED)
 find_program(CMAKE_CXX_COMPILER NAMES ${mingw_prefix}-g++-posix ${mingw_prefix}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${mingw_prefix}-windres)
@@ -21,8 +20,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Programs built here and run during the build (the demo assets) run under
-# Wine when it is installed.
-find_program(SZABLON_WINE NAMES wine)
-if(SZABLON_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${SZABLON_WINE})
+# Wine when it is installed, unless the command line names another way.
+if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(SZABLON_WINE NAMES wine)
+  if(SZABLON_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${SZABLON_WINE})
+  endif()
 endif()
