@@ -30,9 +30,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const char* path = write_input_file(data, size);
-    if (!load_3ds_model(&model, path))
+    model_report report;
+    if (!read_3ds_model(&model, path, &report, stderr))
         invariant_broken("the reader could not open a file that exists");
     check_counts("a count is outside 0..10000 after loading");
+    if (report.vertices.stored != static_cast<uint32_t>(model.vertex_count) ||
+        report.faces.stored != static_cast<uint32_t>(model.face_count))
+        invariant_broken("the report's stored counts are not the model's");
+    for (const list_count& c : {report.vertices, report.faces, report.texcoords})
+        if (c.stored > c.read)
+            invariant_broken("the report stored more records than the file held");
     // Drawing indexes vertices and texcoords with every corner.
     for (int32_t i = 0; i < model.face_count; ++i) {
         const model_face& f = model.faces[i];

@@ -34,9 +34,9 @@ static void set_row_colour(int row) { glColor4fv(row_colour[row]); }
 #endif
 // -----------------------------------------------------------------------------
 
-int window_width = 640;
-int window_height = 480;
-GLUquadric* sphere_quadric = nullptr;
+static int window_width = 640;
+static int window_height = 480;
+static GLUquadric* sphere_quadric = nullptr;
 
 static const GLfloat light_ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 static const GLfloat light_diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -52,7 +52,7 @@ static const GLfloat material_emission[4] = {0.0f, 0.0f, 0.0f, 0.4f};
 
 static void draw_sphere() { gluSphere(sphere_quadric, 1.0, 50, 50); }
 
-void sphere_reshape(int width, int height)
+static void sphere_reshape(int width, int height)
 {
     window_width = width;
     window_height = height;
@@ -77,7 +77,7 @@ void sphere_reshape(int width, int height)
     glutPostRedisplay();
 }
 
-void sphere_display()
+static void sphere_display()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

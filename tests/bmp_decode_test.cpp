@@ -62,7 +62,7 @@ TEST(BmpDecode, BlueGreenRedBytesBecomeRedGreenBlueWithOpaqueAlpha)
               (std::vector<uint8_t>{0x30, 0x20, 0x10, 0xFF}));
     for (size_t i = 3; i < image.rgba.size(); i += 4)
         EXPECT_EQ(image.rgba[i], 0xFF) << "byte " << i;
-    EXPECT_EQ(image.warning, "");
+    EXPECT_EQ(join_notes(image.notes), "");
 }
 
 TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
@@ -75,7 +75,7 @@ TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
         std::string reason;
         ASSERT_TRUE(decode_bytes(make_bmp24(width, 3, rgb), &image, &reason)) << reason;
         EXPECT_EQ(image.rgba, opaque(rgb));
-        EXPECT_EQ(image.warning, "");
+        EXPECT_EQ(join_notes(image.notes), "");
     }
 }
 
@@ -122,7 +122,7 @@ TEST(BmpDecode, LastRowWithoutItsPaddingIsStillWhole)
     std::string reason;
     ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
     EXPECT_EQ(image.rgba, opaque(rgb));
-    EXPECT_EQ(image.warning, "");
+    EXPECT_EQ(join_notes(image.notes), "");
 }
 
 TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
@@ -138,7 +138,7 @@ TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)
         bmp_image image;
         std::string reason;
         ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
-        EXPECT_NE(image.warning.find("3 of 6 rows missing"), std::string::npos) << image.warning;
+        EXPECT_NE(join_notes(image.notes).find("3 of 6 rows missing"), std::string::npos) << join_notes(image.notes);
 
         // The file's first rows are the bottom of a bottom-up picture and the
         // top of a top-down one; the rows it lacks stay all zero.

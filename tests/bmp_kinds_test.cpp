@@ -89,7 +89,7 @@ TEST(BmpSuite, EveryBadFileIsRefusedOrDecodedWithANoteAndNoHugeAllocation)
         const bool decoded = decode_bmp_file(path.c_str(), &image, &reason);
         EXPECT_LE(largest_allocation(), std::max<uintmax_t>(4096, 64 * file_size));
         if (decoded) {
-            EXPECT_FALSE(image.warning.empty());
+            EXPECT_FALSE(image.notes.empty());
             EXPECT_EQ(image.rgba.size(), static_cast<size_t>(image.width) * image.height * 4);
         } else {
             EXPECT_FALSE(reason.empty());
@@ -99,7 +99,7 @@ TEST(BmpSuite, EveryBadFileIsRefusedOrDecodedWithANoteAndNoHugeAllocation)
         if (known == expected.end())
             continue;
         EXPECT_EQ(!decoded, known->second.first);
-        const std::string& said = decoded ? image.warning : reason;
+        const std::string said = decoded ? join_notes(image.notes) : reason;
         EXPECT_NE(said.find(known->second.second), std::string::npos) << said;
     }
 }
@@ -137,7 +137,7 @@ TEST(BmpIndexed, EveryDepthLooksUpEachPixelsIndexWithRowPadding)
         bmp_image image;
         std::string reason;
         ASSERT_TRUE(decode_bytes(make_bmp(spec), &image, &reason)) << reason;
-        EXPECT_EQ(image.warning, "");
+        EXPECT_EQ(join_notes(image.notes), "");
         for (int32_t row = 0; row < height; ++row)
             for (int32_t x = 0; x < width; ++x)
                 ASSERT_EQ(texel_rgb(image, x, row), spec.palette[indices[row * width + x]])
@@ -180,9 +180,9 @@ TEST(BmpIndexed, ShortColourTablesDrawIndicesPastThemBlackAndSaySo)
         for (int32_t x = 3; x < 6; ++x)
             EXPECT_EQ(texel_rgb(image, x, 0), 0u);
         EXPECT_TRUE(all_opaque(image));
-        EXPECT_NE(image.warning.find("3 pixels use colour indices past the 3-entry"),
+        EXPECT_NE(join_notes(image.notes).find("3 pixels use colour indices past the 3-entry"),
                   std::string::npos)
-            << image.warning;
+            << join_notes(image.notes);
     }
     {
         SCOPED_TRACE("8 bits, a full table declared, room for 2 before the pixels");
@@ -193,7 +193,7 @@ TEST(BmpIndexed, ShortColourTablesDrawIndicesPastThemBlackAndSaySo)
         ASSERT_TRUE(decode_bytes(make_bmp(spec), &image, &reason)) << reason;
         EXPECT_EQ(texel_rgb(image, 0, 0), spec.palette[1]);
         EXPECT_EQ(texel_rgb(image, 1, 0), spec.palette[0]);
-        EXPECT_NE(image.warning.find("cut to the 2 entries"), std::string::npos) << image.warning;
+        EXPECT_NE(join_notes(image.notes).find("cut to the 2 entries"), std::string::npos) << join_notes(image.notes);
     }
     {
         SCOPED_TRACE("1 bit, 5 colours declared");
@@ -205,7 +205,7 @@ TEST(BmpIndexed, ShortColourTablesDrawIndicesPastThemBlackAndSaySo)
         ASSERT_TRUE(decode_bytes(make_bmp(spec), &image, &reason)) << reason;
         EXPECT_EQ(texel_rgb(image, 0, 0), spec.palette[1]);
         EXPECT_EQ(texel_rgb(image, 1, 0), spec.palette[0]);
-        EXPECT_NE(image.warning.find("5 entries declared"), std::string::npos) << image.warning;
+        EXPECT_NE(join_notes(image.notes).find("5 entries declared"), std::string::npos) << join_notes(image.notes);
     }
 }
 
@@ -279,9 +279,9 @@ TEST(BmpRle, StreamsDecodeAndMalformedOnesKeepWhatCameBeforeTheFault)
             }
         EXPECT_TRUE(all_opaque(image));
         if (*c.note == '\0')
-            EXPECT_EQ(image.warning, "");
+            EXPECT_EQ(join_notes(image.notes), "");
         else
-            EXPECT_NE(image.warning.find(c.note), std::string::npos) << image.warning;
+            EXPECT_NE(join_notes(image.notes).find(c.note), std::string::npos) << join_notes(image.notes);
     }
 }
 
@@ -339,7 +339,7 @@ TEST(BmpMasked, ChannelsAreCutOutByTheirMasksAndScaledByRounding)
         EXPECT_EQ(texel_rgb(image, 1, 0), 0u);
         EXPECT_EQ(texel_rgb(image, 2, 0), c.want);
         EXPECT_TRUE(all_opaque(image));
-        EXPECT_EQ(image.warning, "");
+        EXPECT_EQ(join_notes(image.notes), "");
     }
 }
 
@@ -434,7 +434,7 @@ TEST(BmpKinds, Os2HeadersWithSixteenBitSizesAndThreeByteColours)
         ASSERT_TRUE(decode_bytes(make_bmp(spec), &image, &reason)) << reason;
         EXPECT_EQ(texel_rgb(image, 0, 0), 0x123456u);
         EXPECT_EQ(texel_rgb(image, 1, 0), 0xABCDEFu);
-        EXPECT_EQ(image.warning, "");
+        EXPECT_EQ(join_notes(image.notes), "");
     }
 }
 
@@ -487,7 +487,7 @@ TEST(BmpKinds, TruncatedPaletteFileKeepsTheRowsPresent)
     bmp_image image;
     std::string reason;
     ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
-    EXPECT_NE(image.warning.find("3 of 6 rows missing"), std::string::npos) << image.warning;
+    EXPECT_NE(join_notes(image.notes).find("3 of 6 rows missing"), std::string::npos) << join_notes(image.notes);
     for (int32_t x = 0; x < 8; ++x) {
         EXPECT_EQ(texel_rgb(image, x, 2), spec.palette[indices[2 * 8 + x]]);
         EXPECT_EQ(texel_alpha(image, x, 3), 0);

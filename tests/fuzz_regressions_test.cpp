@@ -157,5 +157,5 @@ TEST(FuzzRegressions, PixelDataEndingEarlyKeepsTheRowsPresentAndSaysSo)
     const size_t top_row = 3u * 3u * 4u;
     for (size_t i = top_row; i < image.rgba.size(); ++i)
         EXPECT_EQ(image.rgba[i], 0) << "byte " << i << " of the top row, past the file's end";
-    EXPECT_FALSE(image.warning.empty());
+    EXPECT_FALSE(image.notes.empty());
 }

@@ -393,6 +393,38 @@ TEST(ModelReader, TriangleWithACornerPastTheStoredVerticesIsDropped)
     EXPECT_NE(r.err.find("2 triangle(s)"), std::string::npos) << r.err;
 }
 
+TEST(ModelReader, ReportCountsEachListKindAndHoldsTheNotesItPrinted)
+{
+    mesh_object first = grid_object("first", 3, 0.0f);
+    mesh_object second = grid_object("second", 4, 5.0f);
+    // Corner 7 of the second mesh is past the 7 stored vertices; the file
+    // ends inside the third record.
+    second.faces = {{0, 1, 7}, {0, 1, 2}, {1, 2, 3}};
+    std::vector<uint8_t> bytes = make_3ds({first, second});
+    bytes.resize(bytes.size() - 4);
+    const std::string path = temp_path("report.3ds");
+    ASSERT_TRUE(write_file(path, bytes));
+    model_report report;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(read_3ds_model(&model, path.c_str(), &report, stderr));
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(report.vertices.read, 7u);
+    EXPECT_EQ(report.vertices.stored, 7u);
+    EXPECT_EQ(report.faces.read, 3u) << "one of the first mesh, two whole ones of the second";
+    EXPECT_EQ(report.faces.stored, 2u);
+    EXPECT_EQ(report.texcoords.read, 7u);
+    EXPECT_EQ(report.texcoords.stored, static_cast<uint32_t>(count_lines(out, "Koordynaty: ")));
+    ASSERT_EQ(report.notes.size(), 2u) << err;
+    EXPECT_NE(report.notes[0].text.find("1 triangle(s)"), std::string::npos);
+    EXPECT_NE(report.notes[1].text.find("2 of 3 records"), std::string::npos);
+    std::string printed;
+    for (const load_note& n : report.notes)
+        printed += path + ": offset " + std::to_string(n.offset) + ": " + n.text + "\n";
+    EXPECT_EQ(err, printed);
+}
+
 // ---- normalisation ------------------------------------------------------
 
 struct normalize_case {
@@ -532,6 +564,21 @@ TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
                   std::string::npos)
             << r.err;
     }
+}
+
+TEST(SharedModels, AssetInfoCountsMappingCoordinatesWhateverTheirBits)
+{
+    // All bits set is a NaN a file may hold like any other value.
+    const uint32_t all_ones = 0xFFFFFFFFu;
+    float nan_bits;
+    std::memcpy(&nan_bits, &all_ones, 4);
+    mesh_object o = grid_object("nan", 3, 0.0f);
+    o.uvs = {{nan_bits, nan_bits}, {0.5f, 0.5f}, {nan_bits, 0.0f}};
+    const std::string path = temp_path("nan-bits.3ds");
+    ASSERT_TRUE(write_file(path, make_3ds({o})));
+    const command_result r = run_command({ASSET_INFO, "model", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("texture coordinates: 3\n"), std::string::npos) << r.err;
 }
 
 TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)

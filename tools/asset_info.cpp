@@ -52,25 +52,16 @@ void print_bounds(const char* label, const bounds& b)
 
 int inspect_model(const char* path)
 {
-    // The reader keeps no count of mapping coordinates: mark every slot as
-    // unwritten (all bits set, a NaN) and count the slots it overwrote.
-    std::memset(model.texcoords, 0xFF, sizeof model.texcoords);
-    const bool opened = load_3ds_model(&model, path);
+    model_report report;
+    const bool opened = read_3ds_model(&model, path, &report, stderr);
     const bounds read = vertex_bounds(model);
     normalize_model(&model);
     if (!opened) {
         std::fprintf(stderr, "%s: cannot open\n", path);
         return 1;
     }
-    int texcoord_count = 0;
-    for (const model_texcoord& t : model.texcoords) {
-        uint32_t u_bits, v_bits;
-        std::memcpy(&u_bits, &t.u, 4);
-        std::memcpy(&v_bits, &t.v, 4);
-        texcoord_count += u_bits != 0xFFFFFFFFu || v_bits != 0xFFFFFFFFu;
-    }
-    std::fprintf(stderr, "vertices: %d\nfaces: %d\ntexture coordinates: %d\n",
-                 model.vertex_count, model.face_count, texcoord_count);
+    std::fprintf(stderr, "vertices: %u\nfaces: %u\ntexture coordinates: %u\n",
+                 report.vertices.stored, report.faces.stored, report.texcoords.stored);
     std::fprintf(stderr, "last object name: \"%.*s\"\n", 20, model.name);
     if (model.vertex_count > 0) {
         print_bounds("bounds as read", read);
@@ -103,8 +94,8 @@ int inspect_texture(const char* path, const char* ppm_path)
         return 1;
     }
     std::fprintf(stderr, "%s: %s\n", path, image.kind.c_str());
-    if (!image.warning.empty())
-        std::fprintf(stderr, "%s: %s\n", path, image.warning.c_str());
+    if (!image.notes.empty())
+        std::fprintf(stderr, "%s: %s\n", path, join_notes(image.notes).c_str());
     if (ppm_path && !write_ppm(ppm_path, image)) {
         std::fprintf(stderr, "%s: cannot write\n", ppm_path);
         return 1;

@@ -5,18 +5,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "load_note.h"
 #include "pixels.h"
 
 struct bmp_image {
     int32_t width = 0;
     int32_t height = 0;  // always positive
     pixel_buffer rgba;   // width * height * 4; row 0 is the picture's bottom row
-    std::string kind;            // what was decoded: bits, compression, header
+    std::string kind;    // what was decoded: bits, compression, header
     // What was wrong with a file decoded anyway (rows missing, a broken RLE
-    // stream, header fields that disagree with the file), notes joined by
-    // "; "; empty if none.
-    std::string warning;
+    // stream, header fields that disagree with the file), in the order found.
+    std::vector<load_note> notes;
 };
 
 // The decoder alone takes no side longer than this.

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "format_3ds.h"
 #include "reader.h"
@@ -17,6 +18,8 @@ struct walk_state {
     file_cursor cursor;
     const char* path;
     Model* model;
+    model_report* report;
+    FILE* notes_to;
     uint16_t vertex_base;  // first vertex of the mesh read last
 };
 
@@ -65,14 +68,17 @@ void print_mapping_line(float u, float v)
     append_text("\n");
 }
 
+void note(const walk_state& w, int64_t offset, const char* format, ...) LOAD_NOTE_PRINTF(3, 4);
 void note(const walk_state& w, int64_t offset, const char* format, ...)
 {
-    std::fprintf(stderr, "%s: offset %lld: ", w.path, static_cast<long long>(offset));
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    load_note n{offset, vformat_text(format, args)};
     va_end(args);
-    std::fputc('\n', stderr);
+    if (w.notes_to)
+        std::fprintf(w.notes_to, "%s: offset %lld: %s\n", w.path, static_cast<long long>(offset),
+                     n.text.c_str());
+    w.report->notes.push_back(std::move(n));
 }
 
 uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
@@ -168,6 +174,8 @@ bool read_vertex_list(walk_state& w, int64_t offset)
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * VERTEX_RECORD);
     w.vertex_base = static_cast<uint16_t>(first);
     m->vertex_count = first + static_cast<int32_t>(stored);
+    w.report->vertices.read += complete;
+    w.report->vertices.stored += stored;
     if (stored < complete)
         note(w, offset, "vertex list passes the capacity of %d vertices; %u not stored",
              MODEL_CAPACITY, complete - stored);
@@ -180,6 +188,7 @@ bool read_face_list(walk_state& w, int64_t offset)
     if (!read_count(w, offset, "face list", &count))
         return false;
     Model* m = w.model;
+    const int32_t first = m->face_count;
     const uint32_t complete = complete_records(w, count, FACE_RECORD);
     uint32_t dropped_corner = 0, dropped_capacity = 0;
     int64_t first_bad = -1;
@@ -211,6 +220,8 @@ bool read_face_list(walk_state& w, int64_t offset)
     if (m->face_count >= MODEL_CAPACITY)
         dropped_capacity = complete - k;
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - taken) * FACE_RECORD);
+    w.report->faces.read += complete;
+    w.report->faces.stored += static_cast<uint32_t>(m->face_count - first);
     if (dropped_corner > 0)
         note(w, first_bad,
              "%u triangle(s) of the face list at offset %lld have a corner at or past vertex "
@@ -245,6 +256,8 @@ bool read_mapping_list(walk_state& w, int64_t offset)
     }
     flush_lines();
     skip_bytes(&w.cursor, static_cast<uint64_t>(complete - stored) * TEXCOORD_RECORD);
+    w.report->texcoords.read += complete;
+    w.report->texcoords.stored += stored;
     if (stored < complete)
         note(w, offset, "mapping list passes the capacity of %d coordinates; %u not stored",
              MODEL_CAPACITY, complete - stored);
@@ -296,11 +309,20 @@ bool walk_chunk(walk_state& w)
 
 bool load_3ds_model(Model* model, const char* path)
 {
+    model_report report;
+    return read_3ds_model(model, path, &report, stderr);
+}
+
+bool read_3ds_model(Model* model, const char* path, model_report* report, FILE* notes_to)
+{
     model->vertex_count = 0;
     model->face_count = 0;
+    *report = model_report{};
     walk_state w{};
     w.path = path;
     w.model = model;
+    w.report = report;
+    w.notes_to = notes_to;
     if (!cursor_open(&w.cursor, path))
         return false;
     while (w.cursor.pos < w.cursor.size && walk_chunk(w)) {

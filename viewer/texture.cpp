@@ -32,17 +32,15 @@ int32_t load_bmp_texture(const char* path)
         std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
         return -1;
     }
-    if (!image.warning.empty())
-        std::fprintf(stderr, "%s: %s\n", path, image.warning.c_str());
+    if (!image.notes.empty())
+        std::fprintf(stderr, "%s: %s\n", path, join_notes(image.notes).c_str());
 
     GLint max_side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_side);
     if (image.width > max_side || image.height > max_side) {
-        char text[128];
-        std::snprintf(text, sizeof text,
-                      "image of %d x %d pixels is larger than this OpenGL's limit of %d",
-                      image.width, image.height, max_side);
-        texture_error = text;
+        texture_error =
+            format_text("image of %d x %d pixels is larger than this OpenGL's limit of %d",
+                        image.width, image.height, max_side);
         std::fprintf(stderr, "%s: %s\n", path, texture_error.c_str());
         return -1;
     }
