@@ -306,13 +306,20 @@ check_error_box() {
     cp "$work/demo-linux/szablon.3ds" "$run/"
     [ "$label" = refused ] && printf 'not a bitmap' >"$run/szablon.bmp"
     start_exe "$run" "$work/box-$label" "$win/viewer/model_viewer.exe"
-    local pid=$! box colours
-    if box=$("$probe" find Problem 30) && "$probe" frame "$box" "$work/box-$label.ppm" 20 still; then
-        colours=$("$probe" colours "$work/box-$label.ppm")
-        local red dark light
-        read -r _ red _ dark _ light <<<"$colours"
-        # The red icon, the dark text on a light face.
-        if [ "$red" -gt 100 ] && [ "$dark" -gt 100 ] && [ "$light" -gt 1000 ]; then
+    local pid=$! box colours="nothing" red=0 dark=0 light=0 drawn=0
+    if box=$("$probe" find Problem 30); then
+        # The red icon, the dark text on a light face; the face may be up a
+        # moment before the rest, so wait for all three.
+        local deadline=$((SECONDS + 20))
+        while [ "$SECONDS" -lt "$deadline" ] && "$probe" frame "$box" "$work/box-$label.ppm" 20 still; do
+            colours=$("$probe" colours "$work/box-$label.ppm")
+            read -r _ red _ dark _ light <<<"$colours"
+            if [ "$red" -gt 100 ] && [ "$dark" -gt 100 ] && [ "$light" -gt 1000 ]; then
+                drawn=1
+                break
+            fi
+        done
+        if [ "$drawn" -eq 1 ]; then
             pass "$label texture: the Problem box is drawn with its icon and text ($colours)"
         else
             fail "$label texture: the Problem box lacks its icon or text ($colours)"
