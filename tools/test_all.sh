@@ -12,7 +12,7 @@ $sudo apt-get update
 $sudo apt-get -o DPkg::Lock::Timeout=600 install -y cmake g++ make pkg-config libgtest-dev \
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libpng-dev \
     xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick \
-    clang libclang-rt-dev valgrind
+    clang libclang-rt-dev valgrind dpkg-dev file
 
 # Tests that read the shared test data skip without it, unless the run
 # requires it (CI does, with SZABLON_REQUIRE_TESTDATA=1).
@@ -36,4 +36,11 @@ cmake --build build-asan -j"$(nproc)"
 
 # Both loaders under libFuzzer: the regression corpus, then a bounded run each.
 bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
-bash tools/test_web.sh build  # the same programs as web pages, against the frames above
+
+# The Windows build under Wine beside this one, with its ZIP package; then
+# the Debian package installed and its viewer run.
+bash tools/test_windows.sh build
+bash tools/test_deb.sh build
+
+# The same programs as web pages in headless Chromium, against the frames above.
+bash tools/test_web.sh build

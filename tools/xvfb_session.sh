@@ -7,7 +7,9 @@ start_xvfb() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # -noreset: a server left without clients between two programs would
+    # otherwise reset, refusing connections meanwhile.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     xvfb_pid=$!
     local number
     read -r number < "$fifo"

@@ -48,8 +48,9 @@ const char* header_name(uint32_t info_size)
 // rest at their defaults (no compression, a full colour table).
 bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
 {
-    if (c->size < static_cast<long>(BMP_FILE_HEADER_SIZE) + 4) {
-        *reason = format_text("file is %ld bytes, too short for a BMP header", c->size);
+    if (c->size < static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + 4) {
+        *reason = format_text("file is %lld bytes, too short for a BMP header",
+                              static_cast<long long>(c->size));
         return false;
     }
     uint8_t magic[2];
@@ -67,10 +68,10 @@ bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
         *reason = format_text("info header of %u bytes is not one this loader knows", h->info_size);
         return false;
     }
-    const long headers = static_cast<long>(BMP_FILE_HEADER_SIZE + h->info_size);
+    const int64_t headers = static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + h->info_size;
     if (c->size < headers) {
-        *reason = format_text("file is %ld bytes, shorter than its %ld-byte BMP header", c->size,
-                              headers);
+        *reason = format_text("file is %lld bytes, shorter than its %lld-byte BMP header",
+                              static_cast<long long>(c->size), static_cast<long long>(headers));
         return false;
     }
     if (h->info_size == BMP_OS2_CORE_HEADER) {
@@ -204,8 +205,8 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
         return false;
     }
     if (h->pixel_offset > static_cast<uint64_t>(c->size)) {
-        *reason = format_text("pixel data offset %u lies past the end of the file (%ld bytes)",
-                              h->pixel_offset, c->size);
+        *reason = format_text("pixel data offset %u lies past the end of the file (%lld bytes)",
+                              h->pixel_offset, static_cast<long long>(c->size));
         return false;
     }
     // A tiny hostile file must not make us allocate what it cannot hold.
@@ -217,9 +218,9 @@ bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
             return false;
         }
     } else if (bmp_row_stride(h->width, h->bits) * rows > 2 * static_cast<int64_t>(c->size)) {
-        *reason = format_text("header promises %lld bytes of pixels, the file holds %ld bytes",
+        *reason = format_text("header promises %lld bytes of pixels, the file holds %lld bytes",
                               static_cast<long long>(bmp_row_stride(h->width, h->bits) * rows),
-                              c->size);
+                              static_cast<long long>(c->size));
         return false;
     }
     return true;
@@ -326,8 +327,8 @@ void note_header_fields(const file_cursor* c, const bmp_header& h,
     if (h.planes != 1)
         add_note(notes, format_text("%u colour planes declared, read as 1", h.planes));
     if (h.file_size_field != 0 && h.file_size_field != static_cast<uint64_t>(c->size))
-        add_note(notes, format_text("file size field says %u bytes, the file has %ld",
-                                    h.file_size_field, c->size));
+        add_note(notes, format_text("file size field says %u bytes, the file has %lld",
+                                    h.file_size_field, static_cast<long long>(c->size)));
     const bool compressed = h.layout == PIXELS_RLE8 || h.layout == PIXELS_RLE4;
     const int64_t pixel_bytes = bmp_row_stride(h.width, h.bits) * h.rows;
     if (!compressed && h.image_size != 0 && h.image_size != pixel_bytes)

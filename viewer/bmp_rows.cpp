@@ -86,7 +86,7 @@ void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
     const int32_t rows = h.rows;
     const int64_t row_bytes = bmp_row_bytes(width, h.bits);
     const int64_t stride = bmp_row_stride(h.width, h.bits);
-    const int64_t available = c->size - static_cast<long>(h.pixel_offset);
+    const int64_t available = c->size - static_cast<int64_t>(h.pixel_offset);
     // The last row may come without its padding.
     int64_t present = available < row_bytes ? 0 : (available - row_bytes) / stride + 1;
     if (present > rows)

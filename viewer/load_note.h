@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 struct load_note {
-    long offset;  // the byte of the file the note is about; -1 for the file as a whole
+    int64_t offset;  // the byte of the file the note is about; -1 for the file as a whole
     std::string text;
 };
 

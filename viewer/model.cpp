@@ -68,15 +68,16 @@ void print_mapping_line(float u, float v)
     append_text("\n");
 }
 
-void note(const walk_state& w, long offset, const char* format, ...) LOAD_NOTE_PRINTF(3, 4);
-void note(const walk_state& w, long offset, const char* format, ...)
+void note(const walk_state& w, int64_t offset, const char* format, ...) LOAD_NOTE_PRINTF(3, 4);
+void note(const walk_state& w, int64_t offset, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
     load_note n{offset, vformat_text(format, args)};
     va_end(args);
     if (w.notes_to)
-        std::fprintf(w.notes_to, "%s: offset %ld: %s\n", w.path, offset, n.text.c_str());
+        std::fprintf(w.notes_to, "%s: offset %lld: %s\n", w.path, static_cast<long long>(offset),
+                     n.text.c_str());
     w.report->notes.push_back(std::move(n));
 }
 
@@ -99,7 +100,7 @@ uint32_t complete_records(const walk_state& w, uint16_t count, uint32_t record_s
     return min_u32(count, static_cast<uint32_t>(cursor_left(&w.cursor) / record_size));
 }
 
-bool report_cut_short(const walk_state& w, long offset, const char* what, uint32_t complete,
+bool report_cut_short(const walk_state& w, int64_t offset, const char* what, uint32_t complete,
                       uint16_t count)
 {
     if (complete == count)
@@ -111,7 +112,7 @@ bool report_cut_short(const walk_state& w, long offset, const char* what, uint32
 
 // Each list reader returns whether the walk may go on.
 
-bool read_count(walk_state& w, long offset, const char* what, uint16_t* count)
+bool read_count(walk_state& w, int64_t offset, const char* what, uint16_t* count)
 {
     if (read_u16(&w.cursor, count))
         return true;
@@ -119,7 +120,7 @@ bool read_count(walk_state& w, long offset, const char* what, uint16_t* count)
     return false;
 }
 
-bool read_object_name(walk_state& w, long offset)
+bool read_object_name(walk_state& w, int64_t offset)
 {
     char* name = w.model->name;
     for (long i = 0; i < NAME_SIZE; ++i) {
@@ -149,7 +150,7 @@ bool read_object_name(walk_state& w, long offset)
     return true;
 }
 
-bool read_vertex_list(walk_state& w, long offset)
+bool read_vertex_list(walk_state& w, int64_t offset)
 {
     uint16_t count;
     if (!read_count(w, offset, "vertex list", &count))
@@ -181,7 +182,7 @@ bool read_vertex_list(walk_state& w, long offset)
     return report_cut_short(w, offset, "vertex list", complete, count);
 }
 
-bool read_face_list(walk_state& w, long offset)
+bool read_face_list(walk_state& w, int64_t offset)
 {
     uint16_t count;
     if (!read_count(w, offset, "face list", &count))
@@ -190,10 +191,10 @@ bool read_face_list(walk_state& w, long offset)
     const int32_t first = m->face_count;
     const uint32_t complete = complete_records(w, count, FACE_RECORD);
     uint32_t dropped_corner = 0, dropped_capacity = 0;
-    long first_bad = -1;
+    int64_t first_bad = -1;
     uint32_t k = 0, taken = 0;  // records looked at; records read from the file
     while (k < complete && m->face_count < MODEL_CAPACITY) {
-        const long block_offset = w.cursor.pos;
+        const int64_t block_offset = w.cursor.pos;
         const uint32_t n = read_block(w, complete - taken, FACE_RECORD);
         if (n == 0)
             break;
@@ -208,7 +209,7 @@ bool read_face_list(walk_state& w, long offset)
             if (face.a >= m->vertex_count || face.b >= m->vertex_count ||
                 face.c >= m->vertex_count) {
                 if (first_bad < 0)
-                    first_bad = block_offset + static_cast<long>(j * FACE_RECORD);
+                    first_bad = block_offset + static_cast<int64_t>(j) * FACE_RECORD;
                 ++dropped_corner;
                 continue;
             }
@@ -223,16 +224,16 @@ bool read_face_list(walk_state& w, long offset)
     w.report->faces.stored += static_cast<uint32_t>(m->face_count - first);
     if (dropped_corner > 0)
         note(w, first_bad,
-             "%u triangle(s) of the face list at offset %ld have a corner at or past vertex "
+             "%u triangle(s) of the face list at offset %lld have a corner at or past vertex "
              "%d; dropped",
-             dropped_corner, offset, m->vertex_count);
+             dropped_corner, static_cast<long long>(offset), m->vertex_count);
     if (dropped_capacity > 0)
         note(w, offset, "face list passes the capacity of %d triangles; %u not stored",
              MODEL_CAPACITY, dropped_capacity);
     return report_cut_short(w, offset, "face list", complete, count);
 }
 
-bool read_mapping_list(walk_state& w, long offset)
+bool read_mapping_list(walk_state& w, int64_t offset)
 {
     uint16_t count;
     if (!read_count(w, offset, "mapping list", &count))
@@ -266,12 +267,12 @@ bool read_mapping_list(walk_state& w, long offset)
 // Reads one chunk header and what the flat walk takes from its body.
 bool walk_chunk(walk_state& w)
 {
-    const long offset = w.cursor.pos;
+    const int64_t offset = w.cursor.pos;
     uint16_t id;
     uint32_t length;
-    if (cursor_left(&w.cursor) < static_cast<long>(CHUNK_HEADER_SIZE)) {
-        note(w, offset, "%ld trailing byte(s) are too few for a chunk header; stopping",
-             cursor_left(&w.cursor));
+    if (cursor_left(&w.cursor) < static_cast<int64_t>(CHUNK_HEADER_SIZE)) {
+        note(w, offset, "%lld trailing byte(s) are too few for a chunk header; stopping",
+             static_cast<long long>(cursor_left(&w.cursor)));
         return false;
     }
     read_u16(&w.cursor, &id);

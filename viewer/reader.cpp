@@ -2,17 +2,41 @@
 
 #include <cstring>
 
+namespace {
+
+// fseek and ftell take long, which Windows keeps at 32 bits.
+int seek_file(FILE* f, int64_t offset, int origin)
+{
+#ifdef _WIN32
+    return _fseeki64(f, offset, origin);
+#else
+    static_assert(sizeof(off_t) >= 8, "build with _FILE_OFFSET_BITS=64");
+    return fseeko(f, static_cast<off_t>(offset), origin);
+#endif
+}
+
+int64_t file_position(FILE* f)
+{
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return ftello(f);
+#endif
+}
+
+}  // namespace
+
 bool cursor_open(file_cursor* c, const char* path)
 {
     *c = file_cursor{};
     FILE* f = std::fopen(path, "rb");
     if (!f)
         return false;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
+    int64_t size = -1;
+    if (seek_file(f, 0, SEEK_END) == 0)
+        size = file_position(f);
     // A path that opens but has no length (a directory, a pipe) reads as empty.
-    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0)
+    if (size < 0 || seek_file(f, 0, SEEK_SET) != 0)
         size = 0;
     c->file = f;
     c->size = size;
@@ -36,7 +60,7 @@ bool read_bytes(file_cursor* c, void* dst, size_t n)
         c->pos = c->size;
         return false;
     }
-    c->pos += static_cast<long>(n);
+    c->pos += static_cast<int64_t>(n);
     return true;
 }
 
@@ -99,8 +123,8 @@ bool seek_to(file_cursor* c, uint64_t offset)
 {
     if (offset > static_cast<uint64_t>(c->size))
         return false;
-    if (std::fseek(c->file, static_cast<long>(offset), SEEK_SET) != 0)
+    if (seek_file(c->file, static_cast<int64_t>(offset), SEEK_SET) != 0)
         return false;
-    c->pos = static_cast<long>(offset);
+    c->pos = static_cast<int64_t>(offset);
     return true;
 }

@@ -12,15 +12,16 @@
 
 struct file_cursor {
     FILE* file = nullptr;
-    long size = 0;  // length of the open file, taken once at open
-    long pos = 0;   // offset of the next byte to read
+    // 64-bit on every platform: long is 32 bits on Windows.
+    int64_t size = 0;  // length of the open file, taken once at open
+    int64_t pos = 0;   // offset of the next byte to read
 };
 
 // Opens `path` in binary mode; false when it cannot be opened.
 bool cursor_open(file_cursor* c, const char* path);
 void cursor_close(file_cursor* c);
 
-inline long cursor_left(const file_cursor* c) { return c->size - c->pos; }
+inline int64_t cursor_left(const file_cursor* c) { return c->size - c->pos; }
 
 bool read_bytes(file_cursor* c, void* dst, size_t n);
 bool read_u8(file_cursor* c, uint8_t* v);

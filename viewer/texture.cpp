@@ -1,5 +1,15 @@
 #include "texture.h"
 
+// The Windows SDK's GL headers take their calling convention from here.
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 #include <GL/gl.h>
 #include <GL/glu.h>
 

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a Linux build (default build/), installs it
+# with apt-get as a user would, runs the installed model_viewer in the
+# installed demo folder on a private Xvfb, and removes the package again.
+# Prints `N passed, M failed` and exits non-zero on any failure.
+#
+# Usage: tools/test_deb.sh [BUILD]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath -m "${1:-build}")
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+die() {
+    echo "test_deb.sh: $*" >&2
+    exit 1
+}
+
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null || die "cannot configure $build"
+cmake --build "$build" -j2 >/dev/null || die "the build failed"
+rm -f "$build"/szablon_*.deb
+(cd "$build" && cpack -G DEB >/dev/null) || die "cpack -G DEB failed"
+deb=$(ls "$build"/szablon_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || die "cpack made no .deb in $build"
+
+passed=0
+failed=0
+pass() {
+    passed=$((passed + 1))
+    echo "ok - $1"
+}
+fail() {
+    failed=$((failed + 1))
+    echo "FAIL - $1"
+}
+
+# Its dependencies come from the archive, as on a user's machine.
+if $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --reinstall "$deb" >/dev/null; then
+    pass "apt-get installs $(basename "$deb")"
+else
+    fail "apt-get cannot install $(basename "$deb")"
+    echo "$passed passed, $failed failed"
+    exit 1
+fi
+trap '$sudo apt-get -o DPkg::Lock::Timeout=900 remove -y szablon >/dev/null' EXIT
+
+missing=""
+for path in /usr/bin/model_viewer /usr/bin/spheres_add /usr/bin/spheres_alpha \
+            /usr/bin/szablon-asset-info /usr/bin/szablon-make-demo-assets \
+            /usr/share/szablon/demo/szablon.3ds /usr/share/szablon/demo/szablon.bmp \
+            /usr/share/doc/szablon/README.md; do
+    dpkg -L szablon | grep -qx "$path" && [ -f "$path" ] || missing+=" $path"
+done
+if [ -z "$missing" ]; then
+    pass "the package holds the programs, the tools, the demo and the README"
+else
+    fail "the package lacks$missing"
+fi
+
+source tools/xvfb_session.sh
+start_xvfb
+out=$(mktemp -d)
+trap '$sudo apt-get -o DPkg::Lock::Timeout=900 remove -y szablon >/dev/null; kill "$xvfb_pid" 2>/dev/null; rm -rf "$out"' EXIT
+probe=$build/tools/x11_probe
+
+# The user's way: the installed viewer, run in the installed demo folder.
+(cd /usr/share/szablon/demo && exec model_viewer) >"$out/viewer.out" 2>"$out/viewer.err" &
+pid=$!
+if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$out/viewer.ppm" 20; then
+    pass "the installed model_viewer shows the demo in its window"
+    "$probe" close "$window"
+else
+    fail "the installed model_viewer showed no window with a picture"
+fi
+deadline=$((SECONDS + 20))
+while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.05
+done
+if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    fail "the installed model_viewer still runs 20 s after its window was closed"
+elif wait "$pid"; then
+    pass "the installed model_viewer exits 0 when its window is closed"
+else
+    fail "the installed model_viewer exited with status $? when closed"
+fi
+(cd /usr/share/szablon/demo && szablon-asset-info model szablon.3ds 2>/dev/null) >"$out/expected.out"
+if [ -s "$out/expected.out" ] && cmp -s "$out/expected.out" "$out/viewer.out"; then
+    pass "the installed model_viewer prints the loading lines of the installed demo"
+else
+    fail "the installed model_viewer printed other lines than szablon-asset-info reads"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
