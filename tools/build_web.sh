@@ -47,7 +47,7 @@ packed="$out/assets"
 rm -rf "$packed"
 mkdir -p "$packed"
 if [ -z "$assets" ]; then
-    g++ -std=c++17 -O2 -o "$out/make_demo_assets" tools/make_demo_assets.cpp tools/writer.cpp
+    g++ -std=c++17 -O2 -Iviewer -o "$out/make_demo_assets" tools/make_demo_assets.cpp tools/writer.cpp
     "$out/make_demo_assets" "$packed" >/dev/null
 else
     for file in szablon.3ds szablon.bmp; do
