@@ -120,7 +120,7 @@ int main(int argc, char** argv)
         auto sides = add_comparison(
             c, [folder](benchmark::State& s) { launch(s, MODEL_VIEWER, folder); },
             [folder](benchmark::State& s) { launch(s, BARE_WINDOW, folder); });
-        for (auto* b : {sides.first, sides.second})
+        for (auto* b : {sides.ours, sides.peer})
             b->UseManualTime()->Iterations(4);
         any = true;
     }
