@@ -192,13 +192,13 @@ bool print_steps(const std::vector<std::pair<std::string, std::string>>& folders
         std::printf("steps startup %s: ours: %s; bare_glut: %s [median of %zu and %zu launches]\n",
                     label.c_str(), ours_text.c_str(), bare_text.c_str(), ours_n, bare_n);
         for (const auto& [name, ms] : ours) {
-            std::string bare_ms;
+            char bare_ms[32] = "";
             for (const auto& [bare_name, b] : bare)
                 if (bare_name == name)
-                    bare_ms = std::to_string(b);
+                    std::snprintf(bare_ms, sizeof bare_ms, "%.2f", b);
             if (tsv)
-                std::fprintf(tsv, "%s\t%s\t%f\t%s\t%zu\n", label.c_str(), name.c_str(), ms,
-                             bare_ms.c_str(), ours_n);
+                std::fprintf(tsv, "%s\t%s\t%.2f\t%s\t%zu\n", label.c_str(), name.c_str(), ms,
+                             bare_ms, ours_n);
         }
     }
     if (tsv)
