@@ -113,7 +113,7 @@ table=$results/table.md
     echo "- renderer: $renderer on Xvfb, 640 × 480 window"
     echo "- load average (1, 5, 15 min) before: $load_before; after: $load_after"
     echo "- each time is the median of $(cut -f11 "$tsv" | sort -n | head -n 1) or more repetitions," \
-         "ours and the peer's shuffled together in one process"
+         "ours, the peer's and the floor's (where there is one) shuffled together in one process"
     echo
     echo "| comparison | input | ours | peer | peer's time | floor | ours / peer | goal | ours / floor | goal | throughput, ours vs peer |"
     echo "|---|---|---|---|---|---|---|---|---|---|---|"
