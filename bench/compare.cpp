@@ -8,13 +8,14 @@
 
 namespace {
 
-struct registered_pair {
+struct registered_comparison {
     comparison c;
     std::string ours_name;
     std::string peer_name;
+    std::string floor_name;  // empty when there is no floor
 };
 
-std::vector<registered_pair> pairs;
+std::vector<registered_comparison> comparisons;
 std::string tsv_path;
 
 // Seconds per iteration of every repetition, by benchmark name: wall clock,
@@ -23,9 +24,9 @@ std::map<std::string, std::vector<double>> samples;
 std::map<std::string, std::vector<double>> cpu_samples;
 std::map<std::string, std::string> failures;
 
-class pair_reporter : public benchmark::ConsoleReporter {
+class comparison_reporter : public benchmark::ConsoleReporter {
 public:
-    pair_reporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+    comparison_reporter() : benchmark::ConsoleReporter(OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run>& reports) override
     {
@@ -112,16 +113,22 @@ const char* option_value(const char* arg, const char* name)
     return arg + n + 1;
 }
 
-std::pair<benchmark::internal::Benchmark*, benchmark::internal::Benchmark*>
-add_comparison(const comparison& c, bench_body ours, bench_body peer)
+comparison_sides add_comparison(const comparison& c, bench_body ours, bench_body peer,
+                                bench_body floor)
 {
-    registered_pair p{c, c.what + "/ours/" + c.input, c.what + "/" + c.peer + "/" + c.input};
-    pairs.push_back(p);
-    auto* a = benchmark::RegisterBenchmark(p.ours_name.c_str(), ours);
-    auto* b = benchmark::RegisterBenchmark(p.peer_name.c_str(), peer);
-    a->Unit(benchmark::kMillisecond);
-    b->Unit(benchmark::kMillisecond);
-    return {a, b};
+    registered_comparison r{c, c.what + "/ours/" + c.input,
+                            c.what + "/" + c.peer + "/" + c.input, ""};
+    if (floor)
+        r.floor_name = c.what + "/floor/" + c.input;
+    comparisons.push_back(r);
+    comparison_sides sides{benchmark::RegisterBenchmark(r.ours_name.c_str(), ours),
+                           benchmark::RegisterBenchmark(r.peer_name.c_str(), peer), nullptr};
+    if (floor)
+        sides.floor = benchmark::RegisterBenchmark(r.floor_name.c_str(), floor);
+    for (auto* b : {sides.ours, sides.peer, sides.floor})
+        if (b)
+            b->Unit(benchmark::kMillisecond);
+    return sides;
 }
 
 void take_compare_options(int* argc, char** argv)
@@ -139,8 +146,8 @@ void take_compare_options(int* argc, char** argv)
 
 int run_comparisons(int argc, char** argv)
 {
-    // A noisy, shared machine: many short repetitions, the two sides'
-    // repetitions shuffled together, so a burst of load falls on both.
+    // A noisy, shared machine: many short repetitions, the sides'
+    // repetitions shuffled together, so a burst of load falls on all of them.
     std::vector<char*> args(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=7";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
@@ -154,7 +161,7 @@ int run_comparisons(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(n, args.data()))
         return 2;
 
-    pair_reporter reporter;
+    comparison_reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
@@ -163,16 +170,23 @@ int run_comparisons(int argc, char** argv)
         std::fprintf(stderr, "cannot append to %s\n", tsv_path.c_str());
     int status = tsv_path.empty() || tsv ? 0 : 1;
     std::fflush(stdout);
-    for (const registered_pair& p : pairs) {
+    for (const registered_comparison& p : comparisons) {
         const comparison& c = p.c;
-        for (const std::string* name : {&p.ours_name, &p.peer_name})
+        const bool has_floor = !p.floor_name.empty();
+        std::vector<const std::string*> names = {&p.ours_name, &p.peer_name};
+        if (has_floor)
+            names.push_back(&p.floor_name);
+        bool failed = false, missing = false;
+        for (const std::string* name : names) {
             if (failures.count(*name)) {
                 std::printf("ratio %s %s: %s failed: %s\n", c.what.c_str(), c.input.c_str(),
                             name->c_str(), failures[*name].c_str());
-                status = 1;
+                failed = true;
             }
-        if (samples[p.ours_name].empty() || samples[p.peer_name].empty()) {
-            if (!failures.count(p.ours_name) && !failures.count(p.peer_name))
+            missing = missing || samples[*name].empty();
+        }
+        if (failed || missing) {
+            if (!failed)
                 std::printf("ratio %s %s: not run (filtered out?)\n", c.what.c_str(),
                             c.input.c_str());
             status = 1;
@@ -184,15 +198,26 @@ int run_comparisons(int argc, char** argv)
         const std::string ratio = printf_string("%.2f", ours / peer);
         const std::string ours_rate = format_rate(c.rate, c.input_bytes, ours);
         const std::string peer_rate = format_rate(c.rate, c.input_bytes, peer);
-        const size_t reps = std::min(samples[p.ours_name].size(), samples[p.peer_name].size());
+        size_t reps = std::min(samples[p.ours_name].size(), samples[p.peer_name].size());
+        std::string floor_ms, floor_ratio;
+        if (has_floor) {
+            const double floor = median(samples[p.floor_name]);
+            floor_ms = format_ms(floor);
+            floor_ratio = printf_string("%.2f", ours / floor);
+            reps = std::min(reps, samples[p.floor_name].size());
+        }
         std::string ours_cpu, peer_cpu;
         if (c.show_cpu) {
             ours_cpu = format_ms(median(cpu_samples[p.ours_name]));
             peer_cpu = format_ms(median(cpu_samples[p.peer_name]));
         }
-        std::printf("ratio %s %s: ours %s ms, %s %s ms, ours/%s = %s", c.what.c_str(),
-                    c.input.c_str(), ours_ms.c_str(), c.peer.c_str(), peer_ms.c_str(),
-                    c.peer.c_str(), ratio.c_str());
+        std::printf("ratio %s %s: ours %s ms, %s %s ms", c.what.c_str(), c.input.c_str(),
+                    ours_ms.c_str(), c.peer.c_str(), peer_ms.c_str());
+        if (has_floor)
+            std::printf(", floor %s ms", floor_ms.c_str());
+        std::printf(", ours/%s = %s", c.peer.c_str(), ratio.c_str());
+        if (has_floor)
+            std::printf(", ours/floor = %s", floor_ratio.c_str());
         if (c.rate != rate_kind::none)
             std::printf(" (ours %s %s, %s %s %s)", ours_rate.c_str(), rate_unit(c.rate),
                         c.peer.c_str(), peer_rate.c_str(), rate_unit(c.rate));
@@ -201,11 +226,12 @@ int run_comparisons(int argc, char** argv)
                         c.peer.c_str(), peer_cpu.c_str());
         std::printf(" [input %.0f bytes, median of %zu]\n", c.input_bytes, reps);
         if (tsv)
-            std::fprintf(tsv, "%s\t%s\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%zu\t%s\t%s\n",
+            std::fprintf(tsv,
+                         "%s\t%s\t%.0f\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%zu\t%s\t%s\t%s\t%s\n",
                          c.what.c_str(), c.input.c_str(), c.input_bytes, c.peer.c_str(),
                          ours_ms.c_str(), peer_ms.c_str(), ratio.c_str(), rate_unit(c.rate),
                          ours_rate.c_str(), peer_rate.c_str(), reps, ours_cpu.c_str(),
-                         peer_cpu.c_str());
+                         peer_cpu.c_str(), floor_ms.c_str(), floor_ratio.c_str());
     }
     std::fflush(stdout);
     if (tsv)

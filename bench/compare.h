@@ -1,6 +1,7 @@
-// Side-by-side comparisons: ours against a peer, in one process, on the
+// Side-by-side comparisons: ours against a peer, and where there is one
+// against the floor (the least work the job needs), in one process, on the
 // same input. Each side is a Google Benchmark named "<what>/<who>/<input>";
-// after the run one line per pair gives both medians and their ratio.
+// after the run one line per comparison gives the medians and the ratios.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -25,14 +26,21 @@ struct comparison {
 
 using bench_body = std::function<void(benchmark::State&)>;
 
-// Registers both sides of one comparison; `ours` and `peer` time one run of
-// the job per iteration (the job's own set-up stays outside the loop).
-// Returns the two benchmarks for extra settings (manual time, iterations).
-std::pair<benchmark::internal::Benchmark*, benchmark::internal::Benchmark*>
-add_comparison(const comparison& c, bench_body ours, bench_body peer);
+struct comparison_sides {
+    benchmark::internal::Benchmark* ours;
+    benchmark::internal::Benchmark* peer;
+    benchmark::internal::Benchmark* floor;  // null when the comparison has none
+};
+
+// Registers the sides of one comparison; `ours`, `peer` and `floor` (which
+// may be empty) time one run of the job per iteration (the job's own set-up
+// stays outside the loop). Returns the benchmarks for extra settings
+// (manual time, iterations).
+comparison_sides add_comparison(const comparison& c, bench_body ours, bench_body peer,
+                                bench_body floor = {});
 
 // Takes our own options out of argv: --tsv=FILE (append one tab-separated
-// line per pair to FILE). Leaves the rest for Google Benchmark.
+// line per comparison to FILE). Leaves the rest for Google Benchmark.
 void take_compare_options(int* argc, char** argv);
 
 // Runs every registered benchmark, with repetitions interleaved at random

@@ -1,12 +1,15 @@
-// Our 3DS reader and BMP decoder against lib3ds and stb_image, on the same
-// files, in one process:
+// Our 3DS reader and BMP decoder against lib3ds and stb_image and against
+// the floor (the least work each job needs), on the same files, in one
+// process:
 //   bench_loaders [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tsv=OUT] [benchmark flags]
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +19,9 @@
 
 #include "bmp.h"
 #include "compare.h"
+#include "format_bmp.h"
 #include "model.h"
+#include "reader.h"
 
 namespace {
 
@@ -104,6 +109,32 @@ void ours_3ds(benchmark::State& state, const std::string& path)
     state.counters["faces"] = model.face_count;
 }
 
+// The least a 3DS load can do: read the file (through the reader's cursor,
+// in blocks of the reader's size) and write the very bytes of its stdout
+// lines, prepared beforehand, in blocks of the size ours writes.
+constexpr size_t READ_BLOCK = 16 << 10;   // viewer/model.cpp's list block
+constexpr size_t WRITE_BLOCK = 64 << 10;  // and its line buffer
+
+void floor_3ds(benchmark::State& state, const std::string& path, const std::string& lines)
+{
+    stdout_to_null quiet;
+    std::unique_ptr<uint8_t[]> block(new uint8_t[READ_BLOCK]);
+    for (auto _ : state) {
+        file_cursor c;
+        if (!cursor_open(&c, path.c_str())) {
+            state.SkipWithError("cannot open the model");
+            break;
+        }
+        while (cursor_left(&c) > 0)
+            read_bytes(&c, block.get(), std::min(READ_BLOCK, static_cast<size_t>(cursor_left(&c))));
+        cursor_close(&c);
+        for (size_t at = 0; at < lines.size(); at += WRITE_BLOCK)
+            std::fwrite(lines.data() + at, 1, std::min(WRITE_BLOCK, lines.size() - at), stdout);
+        std::fflush(stdout);
+        benchmark::ClobberMemory();
+    }
+}
+
 void lib3ds_3ds(benchmark::State& state, const std::string& path)
 {
     for (auto _ : state) {
@@ -127,6 +158,47 @@ void ours_bmp(benchmark::State& state, const std::string& path)
             break;
         }
         benchmark::DoNotOptimize(image.rgba.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The least a decode of a 24-bit file can do: read the file's bytes as our
+// decoder does (the same calls, the same block size) and write every byte
+// of a fresh RGBA buffer of the same kind.
+struct bmp_shape {
+    int32_t width = 0, height = 0;
+    uint32_t pixel_offset = 0;
+};
+
+void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape)
+{
+    const int64_t row_bytes = bmp_row_bytes(shape.width, 24);
+    const int64_t stride = bmp_row_stride(shape.width, 24);
+    const int64_t block_rows = bmp_rows_per_read(stride);
+    const int64_t rows = shape.height;
+    const size_t out_row = static_cast<size_t>(shape.width) * 4;
+    for (auto _ : state) {
+        file_cursor c;
+        if (!cursor_open(&c, path.c_str())) {
+            state.SkipWithError("cannot open the picture");
+            break;
+        }
+        uint8_t headers[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER];
+        read_bytes(&c, headers, sizeof headers);
+        pixel_buffer rgba(out_row * static_cast<size_t>(rows));
+        std::unique_ptr<uint8_t[]> block(
+            new uint8_t[static_cast<size_t>(std::min(block_rows, rows) * stride)]);
+        seek_to(&c, shape.pixel_offset);
+        for (int64_t r = 0; r < rows;) {
+            const int64_t n = std::min(block_rows, rows - r);
+            const int64_t bytes = r + n < rows ? n * stride : (n - 1) * stride + row_bytes;
+            read_bytes(&c, block.get(), static_cast<size_t>(bytes));
+            std::memset(rgba.data() + static_cast<size_t>(r) * out_row, 255,
+                        static_cast<size_t>(n) * out_row);
+            r += n;
+        }
+        cursor_close(&c);
+        benchmark::DoNotOptimize(rgba.data());
         benchmark::ClobberMemory();
     }
 }
@@ -160,6 +232,46 @@ bool same_model(const std::string& path)
         return false;
     return std::memcmp(flat.xyz.data(), model.vertices, v * sizeof(model_vertex)) == 0 &&
            std::memcmp(flat.corners.data(), model.faces, f * sizeof(model_face)) == 0;
+}
+
+// Our loader's stdout for the file: what the floor writes.
+std::string stdout_lines(const std::string& path)
+{
+    std::fflush(stdout);
+    const int saved = dup(1);
+    FILE* capture = std::tmpfile();
+    dup2(fileno(capture), 1);
+    load_3ds_model(&model, path.c_str());
+    normalize_model(&model);
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::string lines;
+    std::rewind(capture);
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, capture)) > 0;)
+        lines.append(chunk, n);
+    std::fclose(capture);
+    return lines;
+}
+
+// The floor's shape of a 24-bit, uncompressed file; false for any other kind.
+bool shape_of(const std::string& path, bmp_shape* shape)
+{
+    bmp_image image;
+    std::string reason;
+    if (!decode_bmp_file(path.c_str(), &image, &reason) ||
+        image.kind.compare(0, 25, "24 bits per pixel, uncomp") != 0)
+        return false;
+    uint8_t headers[BMP_FILE_HEADER_SIZE];
+    FILE* f = std::fopen(path.c_str(), "rb");
+    const bool read = f && std::fread(headers, 1, sizeof headers, f) == sizeof headers;
+    if (f)
+        std::fclose(f);
+    shape->width = image.width;
+    shape->height = image.height;
+    shape->pixel_offset = u32_at(headers + BMP_PIXEL_OFFSET);
+    return read;
 }
 
 bool same_pixels(const std::string& path)
@@ -223,12 +335,20 @@ int main(int argc, char** argv)
             c.what = "3ds_load";
             c.peer = "lib3ds";
             c.rate = rate_kind::megabytes;
+            const std::string lines = stdout_lines(path);
             add_comparison(
                 c, [path](benchmark::State& s) { ours_3ds(s, path); },
-                [path](benchmark::State& s) { lib3ds_3ds(s, path); });
+                [path](benchmark::State& s) { lib3ds_3ds(s, path); },
+                [path, lines](benchmark::State& s) { floor_3ds(s, path, lines); });
         } else {
             if (!same_pixels(path)) {
                 std::fprintf(stderr, "%s: the two decoders disagree; not comparing\n",
+                             path.c_str());
+                return 1;
+            }
+            bmp_shape shape;
+            if (!shape_of(path, &shape)) {
+                std::fprintf(stderr, "%s: not a 24-bit uncompressed BMP; no floor for it\n",
                              path.c_str());
                 return 1;
             }
@@ -237,7 +357,8 @@ int main(int argc, char** argv)
             c.rate = rate_kind::megabytes;
             add_comparison(
                 c, [path](benchmark::State& s) { ours_bmp(s, path); },
-                [path](benchmark::State& s) { stb_bmp(s, path); });
+                [path](benchmark::State& s) { stb_bmp(s, path); },
+                [path, shape](benchmark::State& s) { floor_bmp(s, path, shape); });
         }
     }
     argv[kept] = nullptr;

@@ -27,7 +27,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update
-    $sudo apt-get install -y "${missing[@]}"
+    $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
 fi
 
 cmake -S . -B "$build" -DSZABLON_BENCH=ON -DSZABLON_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -45,7 +45,9 @@ cp "$inputs/demo/szablon.bmp" "$inputs/capacity/szablon.bmp"
 largest=$(ls -S "$testdata"/3ds/* | head -n 1)
 
 tsv=$results/results.tsv
+steps_tsv=$results/startup-steps.tsv
 : > "$tsv"
+: > "$steps_tsv"
 failed=0
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -55,9 +57,9 @@ compare() {
     shift
     echo "== $name" >&2
     if "$@" --tsv="$tsv" > "$results/$name.log" 2> "$results/$name.err"; then
-        grep '^ratio' "$results/$name.log"
+        grep -E '^(ratio|steps)' "$results/$name.log"
     else
-        grep '^ratio' "$results/$name.log" || true
+        grep -E '^(ratio|steps)' "$results/$name.log" || true
         echo "$name failed; see $results/$name.log and $results/$name.err" >&2
         failed=1
     fi
@@ -79,9 +81,10 @@ export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 # more and shorter repetitions here, so that both sides see the same load.
 compare frame "$bin/bench_frame" --model="$inputs/capacity/szablon.3ds" \
     --texture="$inputs/capacity/szablon.bmp" --benchmark_repetitions=21 --benchmark_min_time=0.2
-compare startup-demo "$bin/bench_startup" --assets="demo:$inputs/demo" --benchmark_repetitions=15
+compare startup-demo "$bin/bench_startup" --assets="demo:$inputs/demo" --benchmark_repetitions=15 \
+    --steps-tsv="$steps_tsv"
 compare startup-capacity "$bin/bench_startup" --assets="capacity:$inputs/capacity" \
-    --benchmark_repetitions=15
+    --benchmark_repetitions=15 --steps-tsv="$steps_tsv"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 if [ "$failed" -ne 0 ]; then
@@ -90,9 +93,9 @@ if [ "$failed" -ne 0 ]; then
 fi
 
 # ---- the plot -------------------------------------------------------------
-awk -F'\t' '$1 == "3ds_load" && $2 ~ /^(model-|capacity)/ { print $3, $5, $6 }' "$tsv" \
+awk -F'\t' '$1 == "3ds_load" && $2 ~ /^(model-|capacity)/ { print $3, $5, $6, $14 }' "$tsv" \
     | sort -n > "$results/3ds.dat"
-awk -F'\t' '$1 == "bmp_decode" { print $3, $5, $6 }' "$tsv" | sort -n > "$results/bmp.dat"
+awk -F'\t' '$1 == "bmp_decode" { print $3, $5, $6, $14 }' "$tsv" | sort -n > "$results/bmp.dat"
 gnuplot -e "models='$results/3ds.dat'; pictures='$results/bmp.dat'; out='$root/docs/benchmarks.png'" \
     bench/plot.gp
 
@@ -110,22 +113,71 @@ table=$results/table.md
     echo "- renderer: $renderer on Xvfb, 640 × 480 window"
     echo "- load average (1, 5, 15 min) before: $load_before; after: $load_after"
     echo "- each time is the median of $(cut -f11 "$tsv" | sort -n | head -n 1) or more repetitions," \
-         "ours and the peer's shuffled together in one process"
+         "ours, the peer's and the floor's (where there is one) shuffled together in one process"
     echo
-    echo "| comparison | input | ours | peer | peer's time | ours / peer | goal | throughput, ours vs peer |"
-    echo "|---|---|---|---|---|---|---|---|"
+    echo "| comparison | input | ours | peer | peer's time | floor | ours / peer | goal | ours / floor | goal | throughput, ours vs peer |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|"
     awk -F'\t' '
-        function goal(what) { return what == "3ds_load" ? "0.50" : what == "bmp_decode" ? "0.30" : "" }
+        function peer_goal(what, input) {
+            if (what == "bmp_decode") return "0.25"
+            if (what == "3ds_load") return input == "capacity" ? "0.15" : "0.50"
+            return ""
+        }
+        function floor_goal(what, input) {
+            if (what == "bmp_decode" && (input == "1024x1024" || input == "4096x4096")) return "1.3"
+            if (what == "3ds_load" && input == "capacity") return "1.5"
+            return ""
+        }
+        function mark(ratio, g) {
+            if (g == "") return "—"
+            return ratio + 0 <= g + 0 ? "≤ " g ", met" : "≤ " g ", **not met**"
+        }
         {
             what = $1 == "3ds_load" ? "3DS load + normalise" : $1 == "bmp_decode" ? "BMP decode" : \
                    $1 == "frame" ? "one frame" : "start-up to first swap"
-            g = goal($1)
-            mark = g == "" ? "—" : ($7 + 0 <= g + 0 ? "≤ " g ", met" : "≤ " g ", **not met**")
             rate = $8 == "" ? "" : $9 " vs " $10 " " $8
             if ($12 != "") rate = rate "; calling thread " $12 " vs " $13 " ms CPU"
-            printf "| %s | %s (%s bytes) | %s ms | %s | %s ms | %s | %s | %s |\n", \
-                what, $2, $3, $5, $4, $6, $7, mark, rate
+            floor_ms = $14 == "" ? "—" : $14 " ms"
+            floor_ratio = $15 == "" ? "—" : $15
+            printf "| %s | %s (%s bytes) | %s ms | %s | %s ms | %s | %s | %s | %s | %s | %s |\n", \
+                what, $2, $3, $5, $4, $6, floor_ms, $7, mark($7, peer_goal($1, $2)), \
+                floor_ratio, mark($15, floor_goal($1, $2)), rate
         }' "$tsv"
+    echo
+    echo "Start-up in its parts, from the same launches: the median of each step on its own"
+    echo "(so the steps need not add up to the total), ours beside the bare window's."
+    echo
+    echo "| step | whose | demo: ours | demo: bare window | capacity: ours | capacity: bare window |"
+    echo "|---|---|---|---|---|---|"
+    awk -F'\t' '
+        BEGIN {
+            name["window"] = "launch to window (libraries, GLUT, GLX context)"
+            whose["window"] = "driver and libraries"
+            name["gl_state"] = "OpenGL state set-up"
+            whose["gl_state"] = "driver (our calls)"
+            name["model"] = "model load + normalise"
+            whose["model"] = "ours"
+            name["decode"] = "BMP decode (+ texture name and parameters)"
+            whose["decode"] = "ours"
+            name["upload"] = "texture upload with mipmaps"
+            whose["upload"] = "GLU and driver"
+            name["first_frame"] = "main loop to first swap (reshape, first frame)"
+            whose["first_frame"] = "driver (llvmpipe compiles and draws)"
+            name["total"] = "total, launch to first swap"
+            whose["total"] = ""
+        }
+        {
+            if (!($2 in seen)) { seen[$2] = 1; order[++n] = $2 }
+            ours[$1, $2] = $3 " ms"
+            bare[$1, $2] = $4 == "" ? "—" : $4 " ms"
+        }
+        END {
+            for (i = 1; i <= n; ++i) {
+                s = order[i]
+                printf "| %s | %s | %s | %s | %s | %s |\n", name[s], whose[s], ours["demo", s], \
+                    bare["demo", s], ours["capacity", s], bare["capacity", s]
+            }
+        }' "$steps_tsv"
     echo
     echo "![load and decode time against file size](benchmarks.png)"
 } > "$table"

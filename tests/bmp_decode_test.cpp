@@ -69,13 +69,19 @@ TEST(BmpDecode, BlueGreenRedBytesBecomeRedGreenBlueWithOpaqueAlpha)
 TEST(BmpDecode, RowsOfEveryWidthSkipTheirPaddingBytes)
 {
     // Widths 1 to 7 give 1, 2, 3, 0, 1, 2, 3 padding bytes per row; 4 has none.
-    for (int32_t width = 1; width <= 7; ++width) {
-        SCOPED_TRACE("width " + std::to_string(width));
-        const std::vector<uint8_t> rgb = sample_rgb(width, 3);
+    // The wide ones are read in several blocks of rows and widened several
+    // pixels at a step: 1021 leaves a partial step and a byte of padding.
+    const struct {
+        int32_t width, height;
+    } sizes[] = {{1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}, {6, 3}, {7, 3}, {1021, 300}, {1024, 200}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE("width " + std::to_string(size.width));
+        const std::vector<uint8_t> rgb = sample_rgb(size.width, size.height);
         bmp_image image;
         std::string reason;
-        ASSERT_TRUE(decode_bytes(make_bmp24(width, 3, rgb), &image, &reason)) << reason;
-        EXPECT_EQ(image.rgba, opaque(rgb));
+        ASSERT_TRUE(decode_bytes(make_bmp24(size.width, size.height, rgb), &image, &reason))
+            << reason;
+        EXPECT_TRUE(image.rgba == opaque(rgb));
         EXPECT_EQ(join_notes(image.notes), "");
     }
 }
@@ -115,15 +121,19 @@ TEST(BmpDecode, PixelsAreReadFromTheOffsetPastColourTableAndLongerHeaders)
 
 TEST(BmpDecode, LastRowWithoutItsPaddingIsStillWhole)
 {
-    const std::vector<uint8_t> rgb = sample_rgb(5, 3);  // 15 bytes a row, 1 of padding
-    std::vector<uint8_t> bytes = make_bmp24(5, 3, rgb);
-    bytes.pop_back();
-    set_u32(&bytes, BMP_FILE_SIZE, static_cast<uint32_t>(bytes.size()));
-    bmp_image image;
-    std::string reason;
-    ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
-    EXPECT_EQ(image.rgba, opaque(rgb));
-    EXPECT_EQ(join_notes(image.notes), "");
+    // 15 bytes a row and 1 of padding; 3063 and 1, with the last row in a later read block.
+    for (const int32_t width : {5, 1021}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        const std::vector<uint8_t> rgb = sample_rgb(width, 300);
+        std::vector<uint8_t> bytes = make_bmp24(width, 300, rgb);
+        bytes.pop_back();
+        set_u32(&bytes, BMP_FILE_SIZE, static_cast<uint32_t>(bytes.size()));
+        bmp_image image;
+        std::string reason;
+        ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
+        EXPECT_TRUE(image.rgba == opaque(rgb));
+        EXPECT_EQ(join_notes(image.notes), "");
+    }
 }
 
 TEST(BmpDecode, TruncatedPixelDataKeepsTheRowsPresentAndCountsTheMissing)

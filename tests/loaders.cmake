@@ -19,3 +19,8 @@ foreach(suite decode kinds)
   add_dependencies(bmp_${suite}_test asset_info)
   gtest_discover_tests(bmp_${suite}_test TEST_PREFIX "bmp_${suite}." PROPERTIES TIMEOUT 60)
 endforeach()
+
+# Our "%f" for the mapping lines against printf itself.
+add_executable(fixed6_test fixed6_test.cpp)
+target_link_libraries(fixed6_test PRIVATE viewer_loaders GTest::gtest_main)
+gtest_discover_tests(fixed6_test TEST_PREFIX "fixed6." PROPERTIES TIMEOUT 120)

@@ -23,6 +23,14 @@ struct bmp_image {
 // The decoder alone takes no side longer than this.
 enum { BMP_MAX_SIDE = 32768 };
 
+// Uncompressed pixel data is read this many whole rows at a time (at least
+// one): about 64 KiB: few reads, still in the cache when widened, and few fresh
+// pages to fault in for a small picture.
+constexpr int64_t bmp_rows_per_read(int64_t row_stride)
+{
+    return row_stride >= (int64_t{64} << 10) ? 1 : (int64_t{64} << 10) / row_stride;
+}
+
 // Decodes the BMP file at `path` into `image`. On refusal returns false and
 // says why in `reason`; nothing is allocated for a file refused by its header.
 bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason);

@@ -1,8 +1,15 @@
 // The BMP decoder's pixel decoders: each row decoder writes `width` RGBA
 // pixels, alpha 255.
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "bmp_header.h"
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#define BGR24_SHUFFLE 1
+#endif
 
 namespace {
 
@@ -31,17 +38,49 @@ void expand_indexed(const bmp_header& h, const uint8_t* in, uint8_t* out, int64_
     }
 }
 
-// The hot loop for the common kind: the width in a local and unaliased
-// pointers let the compiler keep it in registers and vectorise the loop.
-void expand_bgr24(const bmp_header& h, const uint8_t* __restrict in, uint8_t* __restrict out)
+// The hot loop for the common kind. The compiler does not vectorise this
+// 3-to-4 byte spread for the baseline x86-64 target (it stores a byte at a
+// time), so where the processor has SSSE3 one byte shuffle does four pixels;
+// the plain loop does the rest and runs everywhere else.
+void expand_bgr24_bytes(const uint8_t* __restrict in, uint8_t* __restrict out, size_t from,
+                        size_t width)
 {
-    const size_t width = static_cast<size_t>(h.width);
-    for (size_t x = 0; x < width; ++x) {
+    for (size_t x = from; x < width; ++x) {
         out[4 * x] = in[3 * x + 2];
         out[4 * x + 1] = in[3 * x + 1];
         out[4 * x + 2] = in[3 * x];
         out[4 * x + 3] = 255;
     }
+}
+
+#if defined(BGR24_SHUFFLE)
+__attribute__((target("ssse3"))) void expand_bgr24_ssse3(const uint8_t* __restrict in,
+                                                         uint8_t* __restrict out, size_t width)
+{
+    // Output byte i takes input byte order[i]; -1 gives 0, which the alpha fills.
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t x = 0;
+    // Each step loads 16 bytes and uses 12: it stops while all 16 lie in the row.
+    for (; x + 6 <= width; x += 4) {
+        const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x));
+        const __m128i rgba = _mm_or_si128(_mm_shuffle_epi8(bgr, order), alpha);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), rgba);
+    }
+    expand_bgr24_bytes(in, out, x, width);
+}
+
+const bool has_ssse3 = __builtin_cpu_supports("ssse3");
+#endif
+
+void expand_bgr24(const bmp_header& h, const uint8_t* in, uint8_t* out)
+{
+    const size_t width = static_cast<size_t>(h.width);
+#if defined(BGR24_SHUFFLE)
+    if (has_ssse3)
+        return expand_bgr24_ssse3(in, out, width);
+#endif
+    expand_bgr24_bytes(in, out, 0, width);
 }
 
 // v × 255 / (2^bits − 1), rounded.
@@ -92,21 +131,32 @@ void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
     if (present > rows)
         present = rows;
 
-    std::vector<uint8_t> row(static_cast<size_t>(row_bytes));
+    // Whole rows, padding and all, are read a block at a time (one read, no
+    // skips) and widened from there while the block is still in the cache.
+    const int64_t block_rows = bmp_rows_per_read(stride);
+    // Not cleared: every byte used is read first.
+    std::unique_ptr<uint8_t[]> block(
+        new uint8_t[static_cast<size_t>(std::min(block_rows, present) * stride)]);
     int64_t past_palette = 0;
     seek_to(c, h.pixel_offset);
-    for (int32_t r = 0; r < present; ++r) {
-        const int32_t texture_row = h.height < 0 ? rows - 1 - r : r;
-        uint8_t* out = image->rgba.data() + static_cast<size_t>(texture_row) * width * 4;
-        read_bytes(c, row.data(), row.size());
-        if (h.layout == PIXELS_INDEXED)
-            expand_indexed(h, row.data(), out, &past_palette);
-        else if (h.layout == PIXELS_BGR24)
-            expand_bgr24(h, row.data(), out);
-        else
-            expand_masked(h, row.data(), out);
-        if (r + 1 < present)
-            skip_bytes(c, static_cast<uint64_t>(stride - row_bytes));
+    for (int64_t r = 0; r < present;) {
+        const int64_t n = std::min(block_rows, present - r);
+        // The file's last row may come without its padding.
+        const int64_t bytes = r + n < present ? n * stride : (n - 1) * stride + row_bytes;
+        // A file that shrank under us gives black rows, not stale memory.
+        if (!read_bytes(c, block.get(), static_cast<size_t>(bytes)))
+            std::memset(block.get(), 0, static_cast<size_t>(bytes));
+        for (int64_t i = 0; i < n; ++i, ++r) {
+            const int64_t texture_row = h.height < 0 ? rows - 1 - r : r;
+            uint8_t* out = image->rgba.data() + static_cast<size_t>(texture_row) * width * 4;
+            const uint8_t* in = block.get() + i * stride;
+            if (h.layout == PIXELS_INDEXED)
+                expand_indexed(h, in, out, &past_palette);
+            else if (h.layout == PIXELS_BGR24)
+                expand_bgr24(h, in, out);
+            else
+                expand_masked(h, in, out);
+        }
     }
     note_past_palette(h, past_palette, notes);
     // The rows the file lacks are zero, alpha included, as a cleared buffer would hold.

@@ -1,12 +1,12 @@
 #include "model.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "fixed6.h"
 #include "format_3ds.h"
 #include "reader.h"
 
@@ -24,8 +24,8 @@ struct walk_state {
 };
 
 // The mapping lines are most of the reader's cost when printed one printf at
-// a time; they are built here with to_chars, which gives the same bytes as
-// printf("%f"), and written out in large blocks.
+// a time; they are built here with write_fixed6, which gives the same bytes
+// as printf("%f"), and written out in large blocks.
 struct line_buffer {
     char text[1 << 16];
     size_t used;
@@ -33,8 +33,10 @@ struct line_buffer {
 
 line_buffer lines;
 
-// Room for one line of two floats at their longest ("-3.4e38" in full is 47 bytes).
-constexpr size_t LONGEST_LINE = 160;
+constexpr char MAPPING_PREFIX[] = "Koordynaty: ";
+constexpr size_t PREFIX_SIZE = sizeof MAPPING_PREFIX - 1;
+// Room for one line of two floats at their longest.
+constexpr size_t LONGEST_LINE = PREFIX_SIZE + 2 * FIXED6_LONGEST + 3;
 
 void flush_lines()
 {
@@ -42,30 +44,17 @@ void flush_lines()
     lines.used = 0;
 }
 
-void append_text(const char* text)
-{
-    const size_t n = std::strlen(text);
-    std::memcpy(lines.text + lines.used, text, n);
-    lines.used += n;
-}
-
-void append_fixed(double v)
-{
-    char* end = lines.text + sizeof lines.text;
-    lines.used = static_cast<size_t>(
-        std::to_chars(lines.text + lines.used, end, v, std::chars_format::fixed, 6).ptr -
-        lines.text);
-}
-
 void print_mapping_line(float u, float v)
 {
     if (sizeof lines.text - lines.used < LONGEST_LINE)
         flush_lines();
-    append_text("Koordynaty: ");
-    append_fixed(static_cast<double>(u));
-    append_text(", ");
-    append_fixed(static_cast<double>(v));
-    append_text("\n");
+    char* out = lines.text + lines.used;
+    std::memcpy(out, MAPPING_PREFIX, PREFIX_SIZE);
+    out = write_fixed6(out + PREFIX_SIZE, u);
+    std::memcpy(out, ", ", 2);
+    out = write_fixed6(out + 2, v);
+    *out++ = '\n';
+    lines.used = static_cast<size_t>(out - lines.text);
 }
 
 void note(const walk_state& w, int64_t offset, const char* format, ...) LOAD_NOTE_PRINTF(3, 4);

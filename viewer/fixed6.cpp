@@ -1,0 +1,94 @@
+// The 3DS reader prints two of these per mapping coordinate, and formatting
+// them was most of its time even with std::to_chars. A float is m × 2^-s with
+// m below 2^24, so below 2^23 in magnitude its value times 10^6 is m × 10^6
+// (under 2^44) over 2^s: one shift gives the six decimals and the bits shifted
+// out decide printf's rounding exactly. Whole numbers from 2^23 up,
+// infinities and NaNs are rare here and go to std::to_chars, which gives
+// printf's bytes for them too. tests/fixed6_test.cpp checks all of it
+// against printf.
+#include "fixed6.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+// The digits are packed into a 64-bit word whose first byte goes first.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#error "write_fixed6 stores its digits for a little-endian machine"
+#endif
+
+namespace {
+
+// The six ASCII digits of a fraction below 10^6, first byte first. Its
+// first pair comes out as the whole part of fraction × 2^32 / 10^4 (the
+// multiplier rounded up errs by under 2^-14 of a unit), and each next pair as
+// the whole part of the remainder times 100. Then each pair, in a 16-bit lane
+// of its own, is split into tens and ones at once (n × 103 / 1024 is n / 10
+// for n below 100).
+uint64_t six_digits(uint32_t fraction)
+{
+    uint64_t y = uint64_t{fraction} * 429497;  // 2^32 / 10^4, rounded up
+    const uint64_t a = y >> 32;
+    y = (y & 0xFFFFFFFF) * 100;
+    const uint64_t b = y >> 32;
+    y = (y & 0xFFFFFFFF) * 100;
+    const uint64_t c = y >> 32;
+    const uint64_t pairs = a | b << 16 | c << 32;
+    const uint64_t tens = (pairs * 103) >> 10 & 0x000F000F000FULL;
+    const uint64_t ones = pairs - tens * 10;
+    return (tens | ones << 8) + 0x303030303030ULL;
+}
+
+char* write_large(char* out, float value)
+{
+    return std::to_chars(out, out + FIXED6_LONGEST, static_cast<double>(value),
+                         std::chars_format::fixed, 6)
+        .ptr;
+}
+
+}  // namespace
+
+char* write_fixed6(char* out, float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const uint32_t exponent = bits >> 23 & 0xFF;
+    if (exponent >= 150)  // 2^23 and up, infinities, NaNs
+        return write_large(out, value);
+    // value = mantissa × 2^-shift; subnormals have the smallest exponent's scale.
+    const uint64_t mantissa = exponent == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
+    int shift = 150 - static_cast<int>(exponent == 0 ? 1 : exponent);
+    // Under 2^44 shifted by 63 rounds to 0, as by any larger shift.
+    if (shift > 63)
+        shift = 63;
+
+    // printf keeps the sign of anything that rounds to zero, -0 included.
+    *out = '-';
+    out += bits >> 31;
+
+    // The value in millionths, rounded to nearest, ties to even: adding half
+    // less one, plus one more when the truncated result is odd, carries into
+    // the kept bits exactly when printf rounds up. No branch: the bits shifted
+    // out are as good as random.
+    const uint64_t scaled = mantissa * 1000000;
+    const uint64_t odd = scaled >> shift & 1;
+    const uint64_t millionths = (scaled + (uint64_t{1} << (shift - 1)) - 1 + odd) >> shift;
+
+    // Whole part: at most 2^23, 7 digits; mostly a single one here.
+    uint32_t whole = static_cast<uint32_t>(millionths / 1000000);
+    const uint64_t fraction = six_digits(static_cast<uint32_t>(millionths % 1000000));
+    if (whole < 10) {
+        const uint64_t text = ('0' + whole) | uint64_t{'.'} << 8 | fraction << 16;
+        std::memcpy(out, &text, 8);
+        return out + 8;
+    }
+    char digits[8];
+    int n = 0;
+    for (; whole > 0; whole /= 10)
+        digits[n++] = static_cast<char>('0' + whole % 10);
+    while (n > 0)
+        *out++ = digits[--n];
+    *out++ = '.';
+    std::memcpy(out, &fraction, 6);
+    return out + 6;
+}
