@@ -63,7 +63,7 @@ source tools/xvfb_session.sh
 start_xvfb
 out=$(mktemp -d)
 trap '$sudo apt-get -o DPkg::Lock::Timeout=900 remove -y szablon >/dev/null; kill "$xvfb_pid" 2>/dev/null; rm -rf "$out"' EXIT
-probe=$build/tools/x11_probe
+probe=$build/tests/support/x11_probe
 
 # The user's way: the installed viewer, run in the installed demo folder.
 (cd /usr/share/szablon/demo && exec model_viewer) >"$out/viewer.out" 2>"$out/viewer.err" &

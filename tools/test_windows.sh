@@ -101,7 +101,7 @@ echo "== building the Linux programs to compare with in $linux"
 cmake --build "$linux" -j"$jobs" --target model_viewer spheres_add spheres_alpha asset_info \
     make_demo_assets x11_probe >/dev/null || die "the Linux build failed"
 
-probe=$linux/tools/x11_probe
+probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 

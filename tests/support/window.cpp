@@ -298,9 +298,14 @@ bool expose_window(Display* display, Window window)
            without_errors(display, [&] { XClearArea(display, window, 0, 0, 0, 0, True); });
 }
 
+bool focus_window(Display* display, Window window)
+{
+    return without_errors(display, [&] { XSetInputFocus(display, window, RevertToParent, CurrentTime); });
+}
+
 bool press_key(Display* display, Window window, const std::string& keysym_name)
 {
-    if (!without_errors(display, [&] { XSetInputFocus(display, window, RevertToParent, CurrentTime); }))
+    if (!focus_window(display, window))
         return false;
     try {
         const run_result typed = run_program({"xdotool", "key", "--clearmodifiers", keysym_name}, std::chrono::seconds(10));

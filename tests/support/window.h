@@ -107,6 +107,9 @@ bool wait_for_new_frames(Display* display, Window window, int count, bool ask,
 // leave it, and sends an Expose so the program must draw it again.
 bool expose_window(Display* display, Window window);
 
+// Gives the window the keyboard focus.
+bool focus_window(Display* display, Window window);
+
 // Gives the window the keyboard focus and types one key through XTEST
 // (`xdotool key`), e.g. "Return", "space", "Escape".
 bool press_key(Display* display, Window window, const std::string& keysym_name);
