@@ -25,16 +25,7 @@ rm -f "$build"/szablon_*.deb
 deb=$(ls "$build"/szablon_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || die "cpack made no .deb in $build"
 
-passed=0
-failed=0
-pass() {
-    passed=$((passed + 1))
-    echo "ok - $1"
-}
-fail() {
-    failed=$((failed + 1))
-    echo "FAIL - $1"
-}
+source tools/check_report.sh
 
 # Its dependencies come from the archive, as on a user's machine.
 if $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --reinstall "$deb" >/dev/null; then
@@ -93,5 +84,4 @@ else
     fail "the installed model_viewer printed other lines than szablon-asset-info reads"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

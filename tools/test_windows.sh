@@ -107,16 +107,7 @@ trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$
 
 # --- checking ----------------------------------------------------------------
 
-passed=0
-failed=0
-pass() {
-    passed=$((passed + 1))
-    echo "ok - $1"
-}
-fail() {
-    failed=$((failed + 1))
-    echo "FAIL - $1"
-}
+source tools/check_report.sh
 
 # The Windows form of a path on this machine (Wine's drive Z: is /).
 windows_path() {
@@ -416,5 +407,4 @@ else
     fail "the unpacked model_viewer.exe after WM_DELETE_WINDOW: $ended"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report
