@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 desktop=$(realpath -m "${1:-build}")
 viewer_frame=200
-testdata="../shared/testdata"
+testdata=${SZABLON_TESTDATA:-../shared/testdata}
 
 if ! command -v chromium >/dev/null; then
     sudo=""
