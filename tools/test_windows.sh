@@ -151,6 +151,26 @@ wait_ended() {
     return 0
 }
 
+# check_viewer WHAT FOLDER OUTPUT EXE: starts EXE in FOLDER as a user does
+# (output to OUTPUT.out and .err), expects a window titled Szablon with a
+# picture, closes it as a user would and expects status 0.
+check_viewer() {
+    local what=$1 pid window
+    start_exe "$2" "$3" "$4"
+    pid=$!
+    if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$3.ppm" 20; then
+        pass "$what shows the demo model in a window titled Szablon"
+        "$probe" close "$window"
+    else
+        fail "$what showed no window titled Szablon with a picture"
+    fi
+    if wait_ended "$pid" 20 && [ "$ended" -eq 0 ]; then
+        pass "$what exits 0 when its window is closed"
+    else
+        fail "$what after WM_DELETE_WINDOW: $ended"
+    fi
+}
+
 echo "== the programs' symbols"
 # On Windows the GLUT header turns glutInit and glutCreateWindow into forms
 # that hand GLUT the C library's exit; the entries' objects show which ran.
@@ -268,19 +288,7 @@ echo "== model_viewer.exe"
 run=$work/viewer-demo
 mkdir -p "$run"
 cp "$work/demo-linux/szablon.3ds" "$work/demo-linux/szablon.bmp" "$run/"
-start_exe "$run" "$work/viewer" "$win/viewer/model_viewer.exe"
-pid=$!
-if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$work/viewer.ppm" 20; then
-    pass "model_viewer.exe shows the demo model in a window titled Szablon"
-    "$probe" close "$window"
-else
-    fail "model_viewer.exe showed no window titled Szablon with a picture"
-fi
-if wait_ended "$pid" 20 && [ "$ended" -eq 0 ]; then
-    pass "model_viewer.exe exits 0 when its window is closed"
-else
-    fail "model_viewer.exe after WM_DELETE_WINDOW: $ended"
-fi
+check_viewer "model_viewer.exe" "$run" "$work/viewer" "$win/viewer/model_viewer.exe"
 # The loading lines, as the Windows C library writes text: CR LF.
 (cd "$run" && "$linux/tools/asset_info" model szablon.3ds 2>/dev/null) | sed 's/$/\r/' >"$work/viewer.expected"
 if [ -s "$work/viewer.expected" ] && cmp -s "$work/viewer.expected" "$work/viewer.out"; then
@@ -393,18 +401,6 @@ else
     fail "the ZIP's folder lacks$missing"
 fi
 # As a double-click starts it: in its own folder.
-start_exe "$folder" "$work/zip-viewer" "$folder/model_viewer.exe"
-pid=$!
-if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$work/zip-viewer.ppm" 20; then
-    pass "the unpacked model_viewer.exe shows the demo from its own folder"
-    "$probe" close "$window"
-else
-    fail "the unpacked model_viewer.exe showed no window with a picture"
-fi
-if wait_ended "$pid" 20 && [ "$ended" -eq 0 ]; then
-    pass "the unpacked model_viewer.exe exits 0 when its window is closed"
-else
-    fail "the unpacked model_viewer.exe after WM_DELETE_WINDOW: $ended"
-fi
+check_viewer "the unpacked model_viewer.exe, in its own folder," "$folder" "$work/zip-viewer" "$folder/model_viewer.exe"
 
 report
