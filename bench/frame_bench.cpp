@@ -6,9 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/freeglut.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -49,7 +47,7 @@ void fill_corner_buffer(const Model* m)
                  corners.data(), GL_STATIC_DRAW);
 }
 
-void draw_buffer()
+void draw_buffer(const Model*)
 {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(model.texture_id));
     glBindBuffer(GL_ARRAY_BUFFER, corner_buffer);
@@ -61,28 +59,10 @@ void draw_buffer()
     glDrawArrays(GL_TRIANGLES, 0, corner_count);
 }
 
-// viewer_display step for step, with the drawing from the buffer.
+// viewer_display with the drawing from the buffer.
 void buffer_display()
 {
-    glEnable(GL_BLEND);
-    glDepthMask(GL_FALSE);
-    glBlendFunc(GL_SRC_COLOR, GL_SRC_COLOR);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -19.0f);
-    spin_angle += 0.1;
-    if (spin_angle > 359.0)
-        spin_angle = 0.0;
-    glRotatef(static_cast<GLfloat>(spin_angle), 0.0f, 1.0f, 0.0f);
-    glRotatef(40.0f, 0.0f, 0.0f, 1.0f);
-    glTranslatef(0.0f, 0.0f, -3.0f);
-    draw_buffer();
-    glTranslatef(0.0f, 0.0f, 6.0f);
-    draw_buffer();
-    glDepthMask(GL_TRUE);
-    glFlush();
-    glutSwapBuffers();
+    viewer_frame(draw_buffer);
 }
 
 void ours_frame(benchmark::State& state)
@@ -165,30 +145,14 @@ int main(int argc, char** argv)
     // model_viewer's start-up, up to the main loop.
     int glut_argc = 1;
     glutInit(&glut_argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutInitWindowPosition(0, 0);
-    glutCreateWindow("Szablon");
+    open_viewer_window();
     glutDisplayFunc(note_shown);
     glutReshapeFunc(viewer_reshape);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glShadeModel(GL_SMOOTH);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glEnable(GL_DEPTH_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glEnable(GL_TEXTURE_2D);
+    set_up_viewer_gl();
 
-    std::fflush(stdout);
-    const int saved = dup(1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    const bool loaded = load_3ds_model(&model, model_path.c_str());
-    normalize_model(&model);
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(null);
-    close(saved);
+    // The model as the viewer has it, without its loading lines.
+    const bool loaded = load_3ds_model(&model, model_path.c_str(), nullptr, nullptr, nullptr);
+    fit_model(&model);
     model.texture_id = load_bmp_texture(texture_path.c_str());
     if (!loaded || model.texture_id == -1) {
         std::fprintf(stderr, "cannot load %s or %s\n", model_path.c_str(), texture_path.c_str());

@@ -2,9 +2,7 @@
 // the floor (the least work each job needs), on the same files, in one
 // process:
 //   bench_loaders [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tsv=OUT] [benchmark flags]
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,15 +15,21 @@
 #include <lib3ds/mesh.h>
 #include <stb_image.h>
 
-#include "bmp.h"
 #include "compare.h"
-#include "format_bmp.h"
+#include "formats/bmp.h"
+#include "formats/cursor.h"
+#include "formats/format_bmp.h"
 #include "model.h"
-#include "reader.h"
 
 namespace {
 
+using namespace formats;
+
 Model model;
+
+// Where our loader's lines go while it is timed: the viewer prints them to
+// this file of the bench's own, as it prints them to its stdout.
+FILE* lines_sink = nullptr;
 
 // What lib3ds's side makes of a file: the meshes laid end to end, as our
 // record holds them (corners raised by the mesh's first vertex, mapping
@@ -74,35 +78,16 @@ bool lib3ds_flatten(const char* path, flat_model* out)
     return true;
 }
 
-// The mapping lines are part of our loader's job; they go to /dev/null for
-// the length of one repetition.
-struct stdout_to_null {
-    int saved;
-    stdout_to_null()
-    {
-        std::fflush(stdout);
-        saved = dup(1);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~stdout_to_null()
-    {
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
+// The loading lines are part of our loader's job: the walk, then the
+// viewer's printing of what it found.
 void ours_3ds(benchmark::State& state, const std::string& path)
 {
-    stdout_to_null quiet;
     for (auto _ : state) {
-        if (!load_3ds_model(&model, path.c_str())) {
+        if (!load_3ds_model(&model, path.c_str(), nullptr, lines_sink, lines_sink)) {
             state.SkipWithError("cannot open the model");
             break;
         }
-        normalize_model(&model);
+        normalize_model(&model, lines_sink);
         benchmark::ClobberMemory();
     }
     state.counters["vertices"] = model.vertex_count;
@@ -112,25 +97,27 @@ void ours_3ds(benchmark::State& state, const std::string& path)
 // The least a 3DS load can do: read the file (through the reader's cursor,
 // in blocks of the reader's size) and write the very bytes of its stdout
 // lines, prepared beforehand, in blocks of the size ours writes.
-constexpr size_t READ_BLOCK = 16 << 10;   // viewer/model.cpp's list block
-constexpr size_t WRITE_BLOCK = 64 << 10;  // and its line buffer
+constexpr size_t READ_BLOCK = 16 << 10;   // formats/read_3ds.cpp's list block
+constexpr size_t WRITE_BLOCK = 64 << 10;  // viewer/model.cpp's line buffer
 
 void floor_3ds(benchmark::State& state, const std::string& path, const std::string& lines)
 {
-    stdout_to_null quiet;
     std::unique_ptr<uint8_t[]> block(new uint8_t[READ_BLOCK]);
+    uint8_t window[CURSOR_WINDOW];
     for (auto _ : state) {
-        file_cursor c;
-        if (!cursor_open(&c, path.c_str())) {
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (!file) {
             state.SkipWithError("cannot open the model");
             break;
         }
+        cursor c;
+        cursor_over_file(&c, file, window, sizeof window);
         while (cursor_left(&c) > 0)
             read_bytes(&c, block.get(), std::min(READ_BLOCK, static_cast<size_t>(cursor_left(&c))));
-        cursor_close(&c);
+        std::fclose(file);
         for (size_t at = 0; at < lines.size(); at += WRITE_BLOCK)
-            std::fwrite(lines.data() + at, 1, std::min(WRITE_BLOCK, lines.size() - at), stdout);
-        std::fflush(stdout);
+            std::fwrite(lines.data() + at, 1, std::min(WRITE_BLOCK, lines.size() - at), lines_sink);
+        std::fflush(lines_sink);
         benchmark::ClobberMemory();
     }
 }
@@ -153,7 +140,7 @@ void ours_bmp(benchmark::State& state, const std::string& path)
     for (auto _ : state) {
         bmp_image image;
         std::string reason;
-        if (!decode_bmp_file(path.c_str(), &image, &reason)) {
+        if (!decode_bmp_path(path.c_str(), &image, &reason)) {
             state.SkipWithError(reason.c_str());
             break;
         }
@@ -177,12 +164,15 @@ void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape
     const int64_t block_rows = bmp_rows_per_read(stride);
     const int64_t rows = shape.height;
     const size_t out_row = static_cast<size_t>(shape.width) * 4;
+    uint8_t window[CURSOR_WINDOW];
     for (auto _ : state) {
-        file_cursor c;
-        if (!cursor_open(&c, path.c_str())) {
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (!file) {
             state.SkipWithError("cannot open the picture");
             break;
         }
+        cursor c;
+        cursor_over_file(&c, file, window, sizeof window);
         uint8_t headers[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER];
         read_bytes(&c, headers, sizeof headers);
         pixel_buffer rgba(out_row * static_cast<size_t>(rows));
@@ -197,7 +187,7 @@ void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape
                         static_cast<size_t>(n) * out_row);
             r += n;
         }
-        cursor_close(&c);
+        std::fclose(file);
         benchmark::DoNotOptimize(rgba.data());
         benchmark::ClobberMemory();
     }
@@ -222,8 +212,8 @@ void stb_bmp(benchmark::State& state, const std::string& path)
 // the same pixels from both decoders (stb_image gives the top row first).
 bool same_model(const std::string& path)
 {
-    stdout_to_null quiet;
-    if (!load_3ds_model(&model, path.c_str()) || !lib3ds_flatten(path.c_str(), &flat))
+    if (!load_3ds_model(&model, path.c_str(), nullptr, nullptr, nullptr) ||
+        !lib3ds_flatten(path.c_str(), &flat))
         return false;
     const size_t v = flat.xyz.size() / 3, f = flat.corners.size() / 3;
     std::fprintf(stderr, "%s: ours %d vertices, %d faces; lib3ds %zu vertices, %zu faces\n",
@@ -237,15 +227,9 @@ bool same_model(const std::string& path)
 // Our loader's stdout for the file: what the floor writes.
 std::string stdout_lines(const std::string& path)
 {
-    std::fflush(stdout);
-    const int saved = dup(1);
     FILE* capture = std::tmpfile();
-    dup2(fileno(capture), 1);
-    load_3ds_model(&model, path.c_str());
-    normalize_model(&model);
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
+    load_3ds_model(&model, path.c_str(), nullptr, capture, nullptr);
+    normalize_model(&model, capture);
     std::string lines;
     std::rewind(capture);
     char chunk[4096];
@@ -260,7 +244,7 @@ bool shape_of(const std::string& path, bmp_shape* shape)
 {
     bmp_image image;
     std::string reason;
-    if (!decode_bmp_file(path.c_str(), &image, &reason) ||
+    if (!decode_bmp_path(path.c_str(), &image, &reason) ||
         image.kind.compare(0, 25, "24 bits per pixel, uncomp") != 0)
         return false;
     uint8_t headers[BMP_FILE_HEADER_SIZE];
@@ -280,7 +264,7 @@ bool same_pixels(const std::string& path)
     std::string reason;
     int w = 0, h = 0, n = 0;
     unsigned char* pixels = stbi_load(path.c_str(), &w, &h, &n, 4);
-    const bool ours = decode_bmp_file(path.c_str(), &image, &reason);
+    const bool ours = decode_bmp_path(path.c_str(), &image, &reason);
     bool same = pixels && ours && w == image.width && h == image.height;
     const size_t row = static_cast<size_t>(w) * 4;
     for (int y = 0; same && y < h; ++y)
@@ -310,6 +294,11 @@ bool split_input(const char* value, std::string* label, std::string* path)
 int main(int argc, char** argv)
 {
     take_compare_options(&argc, argv);
+    lines_sink = std::fopen("/dev/null", "w");
+    if (!lines_sink) {
+        std::perror("/dev/null");
+        return 1;
+    }
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const char* model_arg = option_value(argv[i], "--3ds");

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "writer.h"
+#include "formats/writer.h"
 
 namespace {
+
+using namespace formats;
 
 const float PI = 3.14159265f;
 

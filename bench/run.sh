@@ -102,7 +102,7 @@ gnuplot -e "models='$results/3ds.dat'; pictures='$results/bmp.dat'; out='$root/d
 # ---- the table ------------------------------------------------------------
 renderer=$(sed -n 's/^renderer: \([^;]*\);.*/\1/p' "$results/frame.err" | head -n 1)
 commit=$(git rev-parse --short HEAD)
-git diff --quiet HEAD -- viewer bench || commit="$commit with local changes"
+git diff --quiet HEAD -- formats viewer bench || commit="$commit with local changes"
 table=$results/table.md
 {
     echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC') on commit $commit:"

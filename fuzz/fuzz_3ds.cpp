@@ -1,56 +1,68 @@
-// The 3DS reader and the normaliser on any bytes at all, with the checks
+// The 3DS walk on any bytes at all, straight from memory, with the checks
 // that drawing relies on after every input.
 #include <cstdio>
+#include <cstdlib>
 
-#include "fuzz_file.h"
-#include "model.h"
+#include "formats/read_3ds.h"
 
 namespace {
 
-Model model;
+constexpr int32_t CAPACITY = 10000;
+formats::mesh_vertex vertices[CAPACITY];
+formats::mesh_triangle faces[CAPACITY];
+formats::mesh_uv texcoords[CAPACITY];
+char name[20];
 
-void check_counts(const char* when)
+// The sink is told of every stored mapping coordinate, in order, once.
+int32_t next_mapping = 0;
+
+[[noreturn]] void invariant_broken(const char* what)
 {
-    if (model.vertex_count < 0 || model.vertex_count > MODEL_CAPACITY)
-        invariant_broken(when);
-    if (model.face_count < 0 || model.face_count > MODEL_CAPACITY)
-        invariant_broken(when);
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+void mapping_stored(void*, int32_t first, int32_t count)
+{
+    if (first < 0 || count < 0 || count > CAPACITY - first)
+        invariant_broken("mapping coordinates reported outside the arrays");
+    next_mapping += count;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    // The reader's stdout lines are its job; here they would only slow the run.
-    if (!std::freopen("/dev/null", "w", stdout))
-        invariant_broken("cannot send stdout to /dev/null");
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const char* path = write_input_file(data, size);
-    model_report report;
-    if (!read_3ds_model(&model, path, &report, stderr))
-        invariant_broken("the reader could not open a file that exists");
-    check_counts("a count is outside 0..10000 after loading");
-    if (report.vertices.stored != static_cast<uint32_t>(model.vertex_count) ||
-        report.faces.stored != static_cast<uint32_t>(model.face_count))
-        invariant_broken("the report's stored counts are not the model's");
-    for (const list_count& c : {report.vertices, report.faces, report.texcoords})
+    formats::mesh_sink sink;
+    sink.vertices = vertices;
+    sink.faces = faces;
+    sink.texcoords = texcoords;
+    sink.capacity = CAPACITY;
+    sink.name = name;
+    sink.name_size = sizeof name;
+    sink.mapping_stored = mapping_stored;
+    next_mapping = 0;
+    formats::walk_report report;
+    formats::read_3ds(data, size, &sink, &report);
+
+    if (sink.vertex_count < 0 || sink.vertex_count > CAPACITY || sink.face_count < 0 ||
+        sink.face_count > CAPACITY)
+        invariant_broken("a count is outside 0..10000 after loading");
+    if (report.vertices.stored != static_cast<uint32_t>(sink.vertex_count) ||
+        report.faces.stored != static_cast<uint32_t>(sink.face_count) ||
+        report.texcoords.stored != static_cast<uint32_t>(next_mapping))
+        invariant_broken("the report's stored counts are not what the sink was given");
+    for (const formats::list_count& c : {report.vertices, report.faces, report.texcoords})
         if (c.stored > c.read)
             invariant_broken("the report stored more records than the file held");
+    if (report.notes.size() > formats::KEPT_NOTES || report.notes.size() > report.note_count)
+        invariant_broken("the report keeps more notes than it may or than it made");
     // Drawing indexes vertices and texcoords with every corner.
-    for (int32_t i = 0; i < model.face_count; ++i) {
-        const model_face& f = model.faces[i];
-        const int32_t corners[3] = {f.a, f.b, f.c};
-        for (int32_t corner : corners)
-            if (corner < 0 || corner >= model.vertex_count)
+    for (int32_t i = 0; i < sink.face_count; ++i) {
+        const formats::mesh_triangle& f = faces[i];
+        for (int32_t corner : {f.a, f.b, f.c})
+            if (corner < 0 || corner >= sink.vertex_count)
                 invariant_broken("a stored triangle corner is outside the stored vertices");
     }
-    const int32_t vertices = model.vertex_count, faces = model.face_count;
-    normalize_model(&model);
-    if (model.vertex_count != vertices || model.face_count != faces)
-        invariant_broken("normalising changed the counts");
     return 0;
 }

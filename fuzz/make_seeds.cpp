@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "format_3ds.h"
-#include "writer.h"
+#include "formats/writer.h"
 
 namespace {
+
+using namespace formats;
 
 bool ok = true;
 

@@ -23,7 +23,7 @@ seeds="$build/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds/3ds" "$seeds/bmp" "$seeds/demo" "$build/corpus/3ds" "$build/corpus/bmp"
 "$build/make_seeds" "$seeds/3ds" "$seeds/bmp"
-"$build/tools/make_demo_assets" "$seeds/demo" 2>/dev/null
+"$build/make_demo_assets" "$seeds/demo" 2>/dev/null
 mv "$seeds/demo/szablon.3ds" "$seeds/3ds/demo.3ds"
 rm -r "$seeds/demo"  # the demo texture is 192 KiB of plain pixels: too slow to mutate
 if [ -d "$testdata" ]; then
@@ -36,8 +36,8 @@ else
 fi
 
 # One second per input is a hang. A tiny file has no business asking for
-# half a gigabyte. The loaders' own notes on stderr would drown the log.
-options=(-timeout=1 -malloc_limit_mb=512 -close_fd_mask=3 -print_final_stats=1)
+# half a gigabyte.
+options=(-timeout=1 -malloc_limit_mb=512 -print_final_stats=1)
 
 # Runs one fuzzer with its output in a log; on failure shows the report.
 run_fuzzer() {

@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "support/files.h"
-#include "writer.h"
 
 namespace {
 
@@ -103,12 +101,13 @@ size_t largest_allocation()
     return largest.load();
 }
 
-void expect_refused_before_allocating(const std::string& path, const std::string& reason)
+void expect_refused_before_allocating(const std::vector<uint8_t>& bytes,
+                                      const std::string& reason)
 {
     bmp_image image;
     std::string got;
     reset_largest_allocation();
-    EXPECT_FALSE(decode_bmp_file(path.c_str(), &image, &got));
+    EXPECT_FALSE(decode_bytes(bytes, &image, &got));
     EXPECT_LT(largest_allocation(), 4096u);
     EXPECT_NE(got.find(reason), std::string::npos) << got;
     EXPECT_TRUE(image.rgba.empty());
@@ -116,12 +115,7 @@ void expect_refused_before_allocating(const std::string& path, const std::string
 
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason)
 {
-    const std::string path = e2e::temp_path("decoded.bmp");
-    if (!write_file(path, bytes)) {
-        *reason = "cannot write " + path;
-        return false;
-    }
-    return decode_bmp_file(path.c_str(), image, reason);
+    return formats::decode_bmp(bytes.data(), bytes.size(), image, reason);
 }
 
 e2e::rgb_image picture_of(const bmp_image& image)

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "bmp.h"
+#include "formats/bmp.h"
 #include "support/image.h"
 
-// Writes `bytes` to a temporary file and decodes it.
+using formats::bmp_image;
+
+// Decodes `bytes` from memory.
 bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::string* reason);
 
 // The decoded texture turned back into a picture, top row first (the
@@ -25,9 +27,10 @@ std::string difference_from_reference(const bmp_image& image, const std::string&
 uint32_t texel_rgb(const bmp_image& image, int32_t x, int32_t row);
 uint8_t texel_alpha(const bmp_image& image, int32_t x, int32_t row);
 
-// Expects the decoder to refuse `path` with a reason containing `reason`,
+// Expects the decoder to refuse `bytes` with a reason containing `reason`,
 // leaving the image empty and taking no block of 4 KiB or more on the way.
-void expect_refused_before_allocating(const std::string& path, const std::string& reason);
+void expect_refused_before_allocating(const std::vector<uint8_t>& bytes,
+                                      const std::string& reason);
 
 // The largest single block taken with operator new since the last reset.
 void reset_largest_allocation();

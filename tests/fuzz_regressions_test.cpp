@@ -1,22 +1,57 @@
 // Replays the fuzzers' regression corpus (fuzz/regressions/) through the
-// real loaders in the normal build: every input there once crashed, hung or
-// broke an invariant of a reader, and each is named below with what it caught.
+// real readers in the normal build: every input there once crashed, hung or
+// broke an invariant of a reader, and each is named below with what it
+// caught. Then the readers' two entries, bytes in memory and an open file,
+// on the same inputs.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "bmp.h"
-#include "model.h"
+#include "formats/bmp.h"
+#include "formats/cursor.h"
+#include "formats/read_3ds.h"
+#include "formats/writer.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace formats;
 
-Model model;
+// A record like the viewer's, for the walk to fill.
+constexpr int32_t CAPACITY = 10000;
+struct mesh_arrays {
+    mesh_vertex vertices[CAPACITY];
+    mesh_triangle faces[CAPACITY];
+    mesh_uv texcoords[CAPACITY];
+    char name[20];
+    std::vector<int32_t> mapped;  // first and count of each mapping list, as heard
+
+    mesh_sink sink()
+    {
+        mesh_sink s;
+        s.vertices = vertices;
+        s.faces = faces;
+        s.texcoords = texcoords;
+        s.capacity = CAPACITY;
+        s.name = name;
+        s.name_size = sizeof name;
+        s.user = this;
+        s.mapping_stored = [](void* user, int32_t first, int32_t count) {
+            static_cast<mesh_arrays*>(user)->mapped.insert(
+                static_cast<mesh_arrays*>(user)->mapped.end(), {first, count});
+        };
+        return s;
+    }
+};
+
+mesh_arrays from_memory, from_file;
 
 const std::string regressions = SZABLON_REGRESSIONS;
 
@@ -93,28 +128,23 @@ TEST(FuzzRegressions, ModelReaderKeepsItsInvariantsOnEveryReproducer)
 {
     for (const model_regression& r : model_regressions) {
         SCOPED_TRACE(std::string(r.file) + ": caught " + r.caught);
-        const std::string path = regressions + "/3ds/" + r.file;
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
+        const std::string bytes = e2e::read_file(regressions + "/3ds/" + r.file);
+        mesh_sink sink = from_memory.sink();
+        walk_report report;
         const auto start = std::chrono::steady_clock::now();
-        const bool opened = load_3ds_model(&model, path.c_str());
-        normalize_model(&model);
-        const auto took = std::chrono::steady_clock::now() - start;
-        testing::internal::GetCapturedStdout();
-        const std::string notes = testing::internal::GetCapturedStderr();
+        read_3ds(bytes.data(), bytes.size(), &sink, &report);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, TIME_LIMIT);
 
-        ASSERT_TRUE(opened);
-        EXPECT_LT(took, TIME_LIMIT);
-        EXPECT_EQ(model.vertex_count, r.vertices);
-        EXPECT_EQ(model.face_count, r.faces);
-        for (int32_t i = 0; i < model.face_count; ++i) {
-            const model_face& f = model.faces[i];
-            EXPECT_TRUE(f.a >= 0 && f.a < model.vertex_count && f.b >= 0 &&
-                        f.b < model.vertex_count && f.c >= 0 && f.c < model.vertex_count)
+        EXPECT_EQ(sink.vertex_count, r.vertices);
+        EXPECT_EQ(sink.face_count, r.faces);
+        for (int32_t i = 0; i < sink.face_count; ++i) {
+            const mesh_triangle& f = sink.faces[i];
+            EXPECT_TRUE(f.a >= 0 && f.a < sink.vertex_count && f.b >= 0 &&
+                        f.b < sink.vertex_count && f.c >= 0 && f.c < sink.vertex_count)
                 << "triangle " << i << " = " << f.a << ", " << f.b << ", " << f.c;
         }
-        // Every one of these files is malformed, and the reader must say where.
-        EXPECT_NE(notes.find("offset"), std::string::npos) << notes;
+        // Every one of these files is malformed, and the reader must say so.
+        EXPECT_FALSE(report.notes.empty());
     }
 }
 
@@ -122,11 +152,11 @@ TEST(FuzzRegressions, TextureDecoderRefusesWithAReasonOrDecodesWholeBuffers)
 {
     for (const texture_regression& r : texture_regressions) {
         SCOPED_TRACE(std::string(r.file) + ": caught " + r.caught);
-        const std::string path = regressions + "/bmp/" + r.file;
+        const std::string bytes = e2e::read_file(regressions + "/bmp/" + r.file);
         bmp_image image;
         std::string reason;
         const auto start = std::chrono::steady_clock::now();
-        const bool decoded = decode_bmp_file(path.c_str(), &image, &reason);
+        const bool decoded = decode_bmp(bytes.data(), bytes.size(), &image, &reason);
         EXPECT_LT(std::chrono::steady_clock::now() - start, TIME_LIMIT);
 
         if (r.width == 0) {
@@ -147,7 +177,7 @@ TEST(FuzzRegressions, PixelDataEndingEarlyKeepsTheRowsPresentAndSaysSo)
     bmp_image image;
     std::string reason;
     const std::string path = regressions + "/bmp/pixel-data-ends-early.bmp";
-    ASSERT_TRUE(decode_bmp_file(path.c_str(), &image, &reason)) << reason;
+    ASSERT_TRUE(decode_bmp_path(path.c_str(), &image, &reason)) << reason;
     ASSERT_EQ(image.rgba.size(), 3u * 4u * 4u);
     // The first row in the file is the picture's bottom row: bytes 1, 2, 3 are blue, green, red.
     EXPECT_EQ(image.rgba[0], 3);
@@ -158,4 +188,124 @@ TEST(FuzzRegressions, PixelDataEndingEarlyKeepsTheRowsPresentAndSaysSo)
     for (size_t i = top_row; i < image.rgba.size(); ++i)
         EXPECT_EQ(image.rgba[i], 0) << "byte " << i << " of the top row, past the file's end";
     EXPECT_FALSE(image.notes.empty());
+}
+
+// ---- memory and file: one cursor, the same results ------------------------
+
+namespace {
+
+// Expects the walk over `bytes` in memory and over the file at `path` (which
+// holds them) to fill the same records and report the same.
+void expect_same_walk(const std::string& bytes, const std::string& path)
+{
+    mesh_sink memory = from_memory.sink();
+    mesh_sink file = from_file.sink();
+    from_memory.mapped.clear();
+    from_file.mapped.clear();
+    std::memset(from_memory.name, 0, sizeof from_memory.name);
+    std::memset(from_file.name, 0, sizeof from_file.name);
+    walk_report in_memory, in_file;
+    read_3ds(bytes.data(), bytes.size(), &memory, &in_memory);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    read_3ds_file(f, &file, &in_file);
+    std::fclose(f);
+
+    ASSERT_EQ(memory.vertex_count, file.vertex_count);
+    ASSERT_EQ(memory.face_count, file.face_count);
+    const auto n = [](int32_t count) { return static_cast<size_t>(count); };
+    EXPECT_EQ(std::memcmp(from_memory.vertices, from_file.vertices,
+                          n(memory.vertex_count) * sizeof(mesh_vertex)), 0);
+    EXPECT_EQ(std::memcmp(from_memory.faces, from_file.faces,
+                          n(memory.face_count) * sizeof(mesh_triangle)), 0);
+    EXPECT_EQ(std::memcmp(from_memory.texcoords, from_file.texcoords,
+                          n(memory.vertex_count) * sizeof(mesh_uv)), 0);
+    EXPECT_EQ(std::memcmp(from_memory.name, from_file.name, sizeof from_memory.name), 0);
+    EXPECT_EQ(from_memory.mapped, from_file.mapped);
+    EXPECT_EQ(in_memory.vertices.read, in_file.vertices.read);
+    EXPECT_EQ(in_memory.faces.read, in_file.faces.read);
+    EXPECT_EQ(in_memory.texcoords.stored, in_file.texcoords.stored);
+    EXPECT_EQ(std::memcmp(&in_memory.bounds, &in_file.bounds, sizeof in_file.bounds), 0);
+    ASSERT_EQ(in_memory.note_count, in_file.note_count);
+    for (size_t i = 0; i < in_memory.notes.size(); ++i) {
+        EXPECT_EQ(in_memory.notes[i].offset, in_file.notes[i].offset);
+        EXPECT_EQ(in_memory.notes[i].text, in_file.notes[i].text);
+    }
+}
+
+void expect_same_picture(const std::string& bytes, const std::string& path)
+{
+    bmp_image in_memory, in_file;
+    std::string memory_reason, file_reason;
+    const bool memory_ok = decode_bmp(bytes.data(), bytes.size(), &in_memory, &memory_reason);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    const bool file_ok = decode_bmp_file(f, &in_file, &file_reason);
+    std::fclose(f);
+    ASSERT_EQ(memory_ok, file_ok) << memory_reason << " / " << file_reason;
+    EXPECT_EQ(memory_reason, file_reason);
+    EXPECT_EQ(in_memory.width, in_file.width);
+    EXPECT_EQ(in_memory.height, in_file.height);
+    EXPECT_EQ(in_memory.kind, in_file.kind);
+    EXPECT_TRUE(in_memory.rgba == in_file.rgba);
+    ASSERT_EQ(in_memory.notes.size(), in_file.notes.size());
+    for (size_t i = 0; i < in_memory.notes.size(); ++i)
+        EXPECT_EQ(in_memory.notes[i].text, in_file.notes[i].text);
+}
+
+void expect_same_from_memory_and_file(const std::string& path)
+{
+    SCOPED_TRACE(path);
+    const std::string bytes = e2e::read_file(path);
+    std::string lower = path;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".3ds") == 0)
+        expect_same_walk(bytes, path);
+    else
+        expect_same_picture(bytes, path);
+}
+
+}  // namespace
+
+// A file's window holds a few kilobytes: records and rows that straddle its
+// edge, and files cut at every byte near it, must read as they do in memory.
+TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
+{
+    for (const char* kind : {"3ds", "bmp"})
+        for (const fs::directory_entry& e : fs::directory_iterator(regressions + "/" + kind))
+            expect_same_from_memory_and_file(e.path().string());
+
+    std::vector<mesh_object> objects(3);
+    for (int o = 0; o < 3; ++o) {
+        objects[o].name = "part" + std::to_string(o);
+        for (int i = 0; i < 3000; ++i) {
+            objects[o].vertices.push_back({0.5f * i, -1.0f * o, 0.25f * i});
+            objects[o].uvs.push_back({i / 3000.0f, o / 3.0f});
+            objects[o].faces.push_back({static_cast<uint16_t>(i), static_cast<uint16_t>((i + 1) % 3000),
+                                        static_cast<uint16_t>(i == 1500 ? 3000 : (i + 7) % 3000)});
+        }
+    }
+    const std::vector<uint8_t> model = make_3ds(objects);
+    std::vector<uint8_t> rgb(300 * 200 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<uint8_t>(i * 13);
+    const std::vector<uint8_t> picture = make_bmp24(300, 200, rgb);
+    for (const auto& [name, whole] : {std::pair{"model.3ds", model}, std::pair{"picture.bmp", picture}}) {
+        for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, CURSOR_WINDOW - 1, CURSOR_WINDOW,
+                           CURSOR_WINDOW + 1, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2,
+                           whole.size() - 1, whole.size()}) {
+            const std::string path = e2e::temp_path(std::to_string(cut) + "-" + name);
+            ASSERT_TRUE(write_file(path, std::vector<uint8_t>(whole.begin(), whole.begin() + cut)));
+            expect_same_from_memory_and_file(path);
+        }
+    }
+}
+
+TEST(MemoryAndFile, GiveTheSameResultOnTheSharedFiles)
+{
+    REQUIRE_TESTDATA();
+    for (const char* folder : {"3ds", "bmp/good", "bmp/bad"})
+        for (const fs::directory_entry& e : fs::directory_iterator(e2e::testdata_path(folder)))
+            expect_same_from_memory_and_file(e.path().string());
 }

@@ -4,7 +4,7 @@
 include(GoogleTest)
 
 add_executable(model_reader_test model_reader_test.cpp)
-target_link_libraries(model_reader_test PRIVATE viewer_loaders asset_writer test_support GTest::gtest_main)
+target_link_libraries(model_reader_test PRIVATE viewer_model test_support GTest::gtest_main)
 target_compile_definitions(model_reader_test PRIVATE ASSET_INFO="$<TARGET_FILE:asset_info>")
 add_dependencies(model_reader_test asset_info)
 gtest_discover_tests(model_reader_test TEST_PREFIX "model_reader." PROPERTIES TIMEOUT 60)
@@ -14,7 +14,7 @@ gtest_discover_tests(model_reader_test TEST_PREFIX "model_reader." PROPERTIES TI
 foreach(suite decode kinds)
   add_executable(bmp_${suite}_test bmp_${suite}_test.cpp bmp_checks.cpp)
   target_include_directories(bmp_${suite}_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(bmp_${suite}_test PRIVATE viewer_loaders asset_writer test_support GTest::gtest_main)
+  target_link_libraries(bmp_${suite}_test PRIVATE viewer_model test_support GTest::gtest_main)
   target_compile_definitions(bmp_${suite}_test PRIVATE ASSET_INFO="$<TARGET_FILE:asset_info>")
   add_dependencies(bmp_${suite}_test asset_info)
   gtest_discover_tests(bmp_${suite}_test TEST_PREFIX "bmp_${suite}." PROPERTIES TIMEOUT 60)
@@ -22,5 +22,5 @@ endforeach()
 
 # Our "%f" for the mapping lines against printf itself.
 add_executable(fixed6_test fixed6_test.cpp)
-target_link_libraries(fixed6_test PRIVATE viewer_loaders GTest::gtest_main)
+target_link_libraries(fixed6_test PRIVATE viewer_model GTest::gtest_main)
 gtest_discover_tests(fixed6_test TEST_PREFIX "fixed6." PROPERTIES TIMEOUT 120)

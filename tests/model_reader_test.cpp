@@ -1,5 +1,6 @@
-// The 3DS reader and the normaliser, on files made by our writer (well
-// formed and deliberately broken) and on the shared real-world models.
+// The 3DS walk into the viewer's record, the viewer's loading lines and the
+// normaliser, on files made by our writer (well formed and deliberately
+// broken) and on the shared real-world models.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,50 +9,87 @@
 #include <string>
 #include <vector>
 
-#include "format_3ds.h"
+#include "formats/writer.h"
 #include "model.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "writer.h"
 
 namespace {
 
+using namespace formats;
+
 Model model;
 
-struct load_result {
-    bool opened;
-    std::string out;  // what the reader printed on stdout
-    std::string err;  // its notes on stderr
+// The silent walk over bytes in memory into the record, as load_3ds_model
+// fills it from a file.
+walk_report load_bytes(const std::vector<uint8_t>& bytes)
+{
+    model.vertex_count = 0;
+    model.face_count = 0;
+    mesh_sink sink = model_sink(&model);
+    walk_report report;
+    read_3ds(bytes.data(), bytes.size(), &sink, &report);
+    model.vertex_count = sink.vertex_count;
+    model.face_count = sink.face_count;
+    return report;
+}
+
+// The notes as one text, "offset N: TEXT" a line.
+std::string notes_of(const walk_report& report)
+{
+    std::string text;
+    for (const load_note& n : report.notes)
+        text += "offset " + std::to_string(n.offset) + ": " + n.text + "\n";
+    return text;
+}
+
+// A file the printing functions write to, read back whole.
+struct output_file {
+    FILE* file = std::tmpfile();
+    ~output_file() { std::fclose(file); }
+    std::string text()
+    {
+        std::fflush(file);
+        std::rewind(file);
+        std::string all;
+        char chunk[4096];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            all.append(chunk, n);
+        return all;
+    }
 };
 
-load_result load_bytes(const std::vector<uint8_t>& bytes)
+struct printed {
+    bool opened;
+    std::string lines;  // what the viewer prints on stdout
+    std::string notes;  // and on stderr
+    walk_report report;
+};
+
+// load_3ds_model on a file (or on one holding `bytes`), its lines and notes
+// written to files of our own.
+printed load_printing(const std::string& path)
+{
+    output_file lines, notes;
+    printed p;
+    p.opened = load_3ds_model(&model, path.c_str(), &p.report, lines.file, notes.file);
+    p.lines = lines.text();
+    p.notes = notes.text();
+    return p;
+}
+
+printed load_printing(const std::vector<uint8_t>& bytes)
 {
     const std::string path = e2e::temp_path("model.3ds");
     EXPECT_TRUE(write_file(path, bytes));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const bool opened = load_3ds_model(&model, path.c_str());
-    load_result r{opened, testing::internal::GetCapturedStdout(),
-                  testing::internal::GetCapturedStderr()};
-    return r;
+    return load_printing(path);
 }
 
 std::string normalize_output()
 {
-    testing::internal::CaptureStdout();
-    normalize_model(&model);
-    return testing::internal::GetCapturedStdout();
-}
-
-int count_lines(const std::string& text, const std::string& prefix)
-{
-    int n = 0;
-    size_t at = 0;
-    while ((at = text.find(prefix, at)) != std::string::npos) {
-        ++n;
-        at += prefix.size();
-    }
-    return n;
+    output_file line;
+    normalize_model(&model, line.file);
+    return line.text();
 }
 
 mesh_object grid_object(const std::string& name, int vertex_count, float x0)
@@ -84,9 +122,8 @@ TEST(ModelReader, SecondObjectIsAppendedAtTheVertexBase)
     mesh_object first = grid_object("first", 6, 0.0f);
     mesh_object second = grid_object("second", 3, 10.0f);
     second.uvs = {{0.5f, 1.0f}, {0.75f, 0.0f}, {1.0f, 0.25f}};
-    const load_result r = load_bytes(make_3ds({first, second}));
+    const walk_report r = load_bytes(make_3ds({first, second}));
 
-    ASSERT_TRUE(r.opened);
     EXPECT_EQ(model.vertex_count, 9);
     EXPECT_EQ(model.face_count, 3);
     EXPECT_FLOAT_EQ(model.vertices[6].x, 10.0f);  // the second mesh follows the first
@@ -98,17 +135,16 @@ TEST(ModelReader, SecondObjectIsAppendedAtTheVertexBase)
     EXPECT_FLOAT_EQ(model.texcoords[6].u, 0.5f);
     EXPECT_FLOAT_EQ(model.texcoords[8].v, 0.25f);
     EXPECT_STREQ(model.name, "second");
-    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 9);
-    EXPECT_NE(r.out.find("Koordynaty: 0.500000, 1.000000\n"), std::string::npos);
-    EXPECT_EQ(r.err, "") << "a well-formed file needs no notes";
+    EXPECT_EQ(r.texcoords.stored, 9u);
+    EXPECT_EQ(r.note_count, 0u) << "a well-formed file needs no notes: " << notes_of(r);
 }
 
 TEST(ModelReader, PrintsOneLinePerMappingCoordinateInFileOrder)
 {
     mesh_object o = grid_object("m", 3, 0.0f);
     o.uvs = {{0.5f, 1.0f}, {-0.125f, 2.5f}, {1e6f, -0.0f}};
-    const load_result r = load_bytes(make_3ds({o}));
-    EXPECT_EQ(r.out,
+    const printed r = load_printing(make_3ds({o}));
+    EXPECT_EQ(r.lines,
               "Koordynaty: 0.500000, 1.000000\n"
               "Koordynaty: -0.125000, 2.500000\n"
               "Koordynaty: 1000000.000000, -0.000000\n");
@@ -145,20 +181,19 @@ TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
     end_chunk(&w);
     end_chunk(&w);
     end_chunk(&w);
-    const load_result r = load_bytes(w.bytes);
+    const walk_report r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
     EXPECT_FLOAT_EQ(model.vertices[0].x, 1.0f);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(notes_of(r), "");
 }
 
 TEST(ModelReader, MissingFileLeavesAnEmptyModelAndSaysNothing)
 {
     load_bytes(make_3ds({grid_object("keep", 3, 0.0f)}));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(load_3ds_model(&model, e2e::temp_path("no-such.3ds").c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const printed r = load_printing(e2e::temp_path("no-such.3ds"));
+    EXPECT_FALSE(r.opened);
+    EXPECT_EQ(r.lines, "");
+    EXPECT_EQ(r.notes, "");
     EXPECT_EQ(model.vertex_count, 0);
     EXPECT_EQ(model.face_count, 0);
     EXPECT_STREQ(model.name, "keep") << "the name is not cleared";
@@ -173,16 +208,17 @@ TEST(ModelReader, VertexListPastCapacityIsCutAndTheNextChunkStillRead)
     mesh_object over = grid_object("over", 12, 0.0f);  // only 5 of these fit
     over.faces = {{0, 1, 2}, {3, 4, 6}};                // the second has a corner not stored
     mesh_object after = grid_object("after", 0, 0.0f);
-    const load_result r = load_bytes(make_3ds({big, over, after}));
+    const walk_report r = load_bytes(make_3ds({big, over, after}));
 
     EXPECT_EQ(model.vertex_count, MODEL_CAPACITY);
     EXPECT_EQ(model.face_count, 1);
     EXPECT_EQ(model.faces[0].a, 9995);
     // Mapping entries at the base are stored up to the capacity only.
-    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 9995 + 5);
+    EXPECT_EQ(r.texcoords.stored, 9995u + 5u);
+    EXPECT_EQ(r.texcoords.read, 9995u + 12u);
     // The object after the overflow was still found where it stands.
     EXPECT_STREQ(model.name, "after");
-    EXPECT_NE(r.err.find("capacity"), std::string::npos) << r.err;
+    EXPECT_NE(notes_of(r).find("capacity"), std::string::npos) << notes_of(r);
 }
 
 TEST(ModelReader, FaceCountNeverPassesCapacity)
@@ -190,10 +226,10 @@ TEST(ModelReader, FaceCountNeverPassesCapacity)
     mesh_object o = grid_object("faces", 3, 0.0f);
     o.faces.assign(MODEL_CAPACITY + 7, mesh_face{0, 1, 2});
     mesh_object after = grid_object("after", 0, 0.0f);
-    const load_result r = load_bytes(make_3ds({o, after}));
+    const walk_report r = load_bytes(make_3ds({o, after}));
     EXPECT_EQ(model.face_count, MODEL_CAPACITY);
     EXPECT_STREQ(model.name, "after");
-    EXPECT_NE(r.err.find("7 not stored"), std::string::npos) << r.err;
+    EXPECT_NE(notes_of(r).find("7 not stored"), std::string::npos) << notes_of(r);
 }
 
 // Lists many times longer than one read of the file: every record lands at
@@ -221,7 +257,7 @@ TEST(ModelReader, LongListsKeepEveryRecordInItsPlace)
         second.faces.push_back(i == 3000 ? mesh_face{0, 4000, 1}
                                          : mesh_face{u16(i % 4000), u16((i + 1) % 4000),
                                                      u16((i + 2) % 4000)});
-    const load_result r = load_bytes(make_3ds({first, second, after}));
+    const walk_report r = load_bytes(make_3ds({first, second, after}));
 
     ASSERT_EQ(model.vertex_count, 10000);
     ASSERT_EQ(model.face_count, MODEL_CAPACITY);
@@ -242,24 +278,17 @@ TEST(ModelReader, LongListsKeepEveryRecordInItsPlace)
         ASSERT_EQ(model.faces[6000 + i].a, 6000 + record % 4000) << i;
         ASSERT_EQ(model.faces[6000 + i].c, 6000 + (record + 2) % 4000) << i;
     }
-    EXPECT_EQ(count_lines(r.out, "Koordynaty: "), 10000);
-    char line[100];
-    std::snprintf(line, sizeof line, "\nKoordynaty: %f, %f\n", 5999 / 8.0, -5999 / 16.0);
-    EXPECT_NE(r.out.find(std::string(line) + "Koordynaty: 0.000000, 3.000000\n"),
-              std::string::npos);
+    EXPECT_EQ(r.texcoords.stored, 10000u);
     EXPECT_STREQ(model.name, "after") << "the walk goes on after the cut list";
 
-    // "<file>: offset <record>: 1 triangle(s) of the face list at offset <list> ..."
-    const std::string dropped = ": 1 triangle(s) of the face list at offset ";
-    const size_t at = r.err.find(dropped);
-    ASSERT_NE(at, std::string::npos) << r.err;
-    const size_t record_at = r.err.rfind("offset ", at) + 7;
-    const long record_offset = std::stol(r.err.substr(record_at, at - record_at));
-    const long list_offset = std::stol(r.err.substr(at + dropped.size()));
-    EXPECT_EQ(record_offset, list_offset + 6 + 2 + 3000 * 8);
-    EXPECT_NE(r.err.find("face list passes the capacity of 10000 triangles; 3 not stored"),
-              std::string::npos)
-        << r.err;
+    // The dropped triangle is noted at its own record: "1 triangle(s) of the
+    // face list at offset <list> ..."
+    ASSERT_EQ(r.notes.size(), 2u) << notes_of(r);
+    const std::string dropped = "1 triangle(s) of the face list at offset ";
+    ASSERT_EQ(r.notes[0].text.compare(0, dropped.size(), dropped), 0) << notes_of(r);
+    const long list_offset = std::stol(r.notes[0].text.substr(dropped.size()));
+    EXPECT_EQ(r.notes[0].offset, list_offset + 6 + 2 + 3000 * 8);
+    EXPECT_EQ(r.notes[1].text, "face list passes the capacity of 10000 triangles; 3 not stored");
 }
 
 // ---- malformed files ----------------------------------------------------
@@ -275,10 +304,10 @@ TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)
         put_f32(&w, 1.0f);
         put_f32(&w, 2.0f);
         put_f32(&w, 3.0f);
-        const load_result r = load_bytes(w.bytes);
-        EXPECT_TRUE(r.opened);
+        const walk_report r = load_bytes(w.bytes);
         EXPECT_EQ(model.vertex_count, 0) << "length " << length;
-        EXPECT_NE(r.err.find("offset 6:"), std::string::npos) << r.err;
+        ASSERT_EQ(r.notes.size(), 1u) << notes_of(r);
+        EXPECT_EQ(r.notes[0].offset, 6);
     }
 }
 
@@ -295,10 +324,10 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
             put_f32(&w, 0.0f);
         }
         w.bytes.resize(w.bytes.size() - 12 + partial);
-        const load_result r = load_bytes(w.bytes);
+        const walk_report r = load_bytes(w.bytes);
         EXPECT_EQ(model.vertex_count, 2) << partial;
         EXPECT_FLOAT_EQ(model.vertices[1].x, 2.0f);
-        EXPECT_NE(r.err.find("2 of 3"), std::string::npos) << r.err;
+        EXPECT_NE(notes_of(r).find("2 of 3"), std::string::npos) << notes_of(r);
     }
     // A face list ending inside its second record.
     byte_writer faces;
@@ -307,18 +336,21 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     put_u16(&faces, 2);
     for (uint16_t v : {0, 1, 2, 7, 0, 2})
         put_u16(&faces, v);
-    load_result r = load_bytes(faces.bytes);
+    walk_report r = load_bytes(faces.bytes);
     EXPECT_EQ(model.face_count, 1);
-    EXPECT_NE(r.err.find("1 of 2"), std::string::npos) << r.err;
-    // A mapping list ending inside its third record prints only the two whole ones.
+    EXPECT_NE(notes_of(r).find("1 of 2"), std::string::npos) << notes_of(r);
+    // A mapping list ending inside its third record keeps only the two whole ones.
     byte_writer uvs;
     put_vertex_list(&uvs, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     put_header(&uvs, CHUNK_MAPPING, 6 + 2 + 24);
     put_u16(&uvs, 3);
     for (float f : {0.5f, 0.25f, 1.0f, 0.0f, 0.75f})
         put_f32(&uvs, f);
+    std::memset(model.texcoords, 0, sizeof model.texcoords);
     r = load_bytes(uvs.bytes);
-    EXPECT_EQ(r.out, "Koordynaty: 0.500000, 0.250000\nKoordynaty: 1.000000, 0.000000\n");
+    EXPECT_EQ(r.texcoords.stored, 2u);
+    EXPECT_FLOAT_EQ(model.texcoords[1].u, 1.0f);
+    EXPECT_EQ(model.texcoords[2].u, 0.0f);
 }
 
 TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
@@ -327,9 +359,9 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
     put_vertex_list(&w, {{1, 1, 1}});
     put_header(&w, CHUNK_FACES, 8);
     put_u8(&w, 1);  // half a count
-    load_result r = load_bytes(w.bytes);
+    walk_report r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
-    EXPECT_NE(r.err.find("count"), std::string::npos) << r.err;
+    EXPECT_NE(notes_of(r).find("count"), std::string::npos) << notes_of(r);
 
     byte_writer tail;
     put_vertex_list(&tail, {{1, 1, 1}});
@@ -337,28 +369,28 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
     put_u8(&tail, 9);
     r = load_bytes(tail.bytes);
     EXPECT_EQ(model.vertex_count, 1);
-    EXPECT_NE(r.err.find("offset 20:"), std::string::npos) << r.err;
+    ASSERT_EQ(r.notes.size(), 1u) << notes_of(r);
+    EXPECT_EQ(r.notes[0].offset, 20);
 }
 
 TEST(ModelReader, SkipPastTheEndOfTheFileIsReported)
 {
     byte_writer w;
     put_vertex_list(&w, {{1, 1, 1}});
-    put_header(&w, 0xAFFF, 1000);
-    const load_result r = load_bytes(w.bytes);
-    EXPECT_TRUE(r.opened);
+    put_header(&w, CHUNK_MATERIAL, 1000);
+    const walk_report r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
-    EXPECT_NE(r.err.find("0xAFFF"), std::string::npos) << r.err;
+    EXPECT_NE(notes_of(r).find("0xAFFF"), std::string::npos) << notes_of(r);
 }
 
 TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
 {
     const std::string n19(19, 'a'), n20(20, 'b'), n25(25, 'c');
     // 19: stored with its NUL in all 20 bytes.
-    load_result r = load_bytes(make_3ds({grid_object(n19, 3, 0.0f)}));
+    walk_report r = load_bytes(make_3ds({grid_object(n19, 3, 0.0f)}));
     EXPECT_EQ(std::string(model.name, 20), n19 + '\0');
     EXPECT_EQ(model.vertex_count, 3);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(notes_of(r), "");
     // 20 and 25: the first 20 bytes kept, the rest up to the NUL skipped, so
     // the mesh after the name is still read where it stands.
     for (const std::string& name : {n20, n25}) {
@@ -366,7 +398,8 @@ TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
         EXPECT_EQ(std::string(model.name, 20), name.substr(0, 20));
         EXPECT_EQ(model.vertex_count, 3) << name.size();
         EXPECT_EQ(model.face_count, 1);
-        EXPECT_NE(r.err.find(std::to_string(name.size()) + " bytes"), std::string::npos) << r.err;
+        EXPECT_NE(notes_of(r).find(std::to_string(name.size()) + " bytes"), std::string::npos)
+            << notes_of(r);
     }
 }
 
@@ -375,9 +408,8 @@ TEST(ModelReader, NameRunningIntoTheEndOfTheFileStopsTheWalk)
     byte_writer w;
     put_header(&w, CHUNK_OBJECT, 100);
     put_bytes(&w, "unterminated", 12);
-    const load_result r = load_bytes(w.bytes);
-    EXPECT_TRUE(r.opened);
-    EXPECT_NE(r.err.find("name"), std::string::npos) << r.err;
+    const walk_report r = load_bytes(w.bytes);
+    EXPECT_NE(notes_of(r).find("name"), std::string::npos) << notes_of(r);
 }
 
 TEST(ModelReader, TriangleWithACornerPastTheStoredVerticesIsDropped)
@@ -386,12 +418,12 @@ TEST(ModelReader, TriangleWithACornerPastTheStoredVerticesIsDropped)
     mesh_object second = grid_object("second", 3, 5.0f);
     // Corner 3 of the second mesh is vertex 6, one past the six stored.
     second.faces = {{0, 1, 3}, {2, 1, 0}, {0, 65535, 1}};
-    const load_result r = load_bytes(make_3ds({first, second}));
+    const walk_report r = load_bytes(make_3ds({first, second}));
     EXPECT_EQ(model.vertex_count, 6);
     ASSERT_EQ(model.face_count, 2) << "one good face of each mesh";
     EXPECT_EQ(model.faces[1].a, 5);
     EXPECT_EQ(model.faces[1].c, 3);
-    EXPECT_NE(r.err.find("2 triangle(s)"), std::string::npos) << r.err;
+    EXPECT_NE(notes_of(r).find("2 triangle(s)"), std::string::npos) << notes_of(r);
 }
 
 TEST(ModelReader, ReportCountsEachListKindAndHoldsTheNotesItPrinted)
@@ -405,25 +437,85 @@ TEST(ModelReader, ReportCountsEachListKindAndHoldsTheNotesItPrinted)
     bytes.resize(bytes.size() - 4);
     const std::string path = e2e::temp_path("report.3ds");
     ASSERT_TRUE(write_file(path, bytes));
-    model_report report;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(read_3ds_model(&model, path.c_str(), &report, stderr));
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const printed p = load_printing(path);
+    ASSERT_TRUE(p.opened);
+    const walk_report& report = p.report;
     EXPECT_EQ(report.vertices.read, 7u);
     EXPECT_EQ(report.vertices.stored, 7u);
     EXPECT_EQ(report.faces.read, 3u) << "one of the first mesh, two whole ones of the second";
     EXPECT_EQ(report.faces.stored, 2u);
     EXPECT_EQ(report.texcoords.read, 7u);
-    EXPECT_EQ(report.texcoords.stored, static_cast<uint32_t>(count_lines(out, "Koordynaty: ")));
-    ASSERT_EQ(report.notes.size(), 2u) << err;
+    size_t lines = 0;
+    for (char c : p.lines)
+        lines += c == '\n';
+    EXPECT_EQ(report.texcoords.stored, lines);
+    ASSERT_EQ(report.notes.size(), 2u) << p.notes;
     EXPECT_NE(report.notes[0].text.find("1 triangle(s)"), std::string::npos);
     EXPECT_NE(report.notes[1].text.find("2 of 3 records"), std::string::npos);
-    std::string printed;
+    std::string expected;
     for (const load_note& n : report.notes)
-        printed += path + ": offset " + std::to_string(n.offset) + ": " + n.text + "\n";
-    EXPECT_EQ(err, printed);
+        expected += path + ": offset " + std::to_string(n.offset) + ": " + n.text + "\n";
+    EXPECT_EQ(p.notes, expected);
+}
+
+// What a sink hears, in the order it hears it.
+struct heard {
+    std::vector<std::string> events;
+    static void mapping(void* user, int32_t first, int32_t count)
+    {
+        static_cast<heard*>(user)->events.push_back("mapping " + std::to_string(first) + " " +
+                                                    std::to_string(count));
+    }
+    static void note(void* user, const load_note& n)
+    {
+        static_cast<heard*>(user)->events.push_back("note " + n.text.substr(0, 13));
+    }
+};
+
+walk_report walk_heard(const std::vector<uint8_t>& bytes, heard* h)
+{
+    model.vertex_count = 0;
+    model.face_count = 0;
+    mesh_sink sink = model_sink(&model);
+    sink.user = h;
+    sink.mapping_stored = heard::mapping;
+    sink.noted = heard::note;
+    walk_report report;
+    read_3ds(bytes.data(), bytes.size(), &sink, &report);
+    return report;
+}
+
+// The viewer prints each list's lines and each note as it hears of them, so
+// stdout and stderr keep their order when they share a file.
+TEST(ModelReader, SinkHearsEachMappingListAndEachNoteInFileOrder)
+{
+    mesh_object first = grid_object("first", 3, -2.0f);
+    mesh_object second = grid_object(std::string(25, 'n'), 4, 5.0f);
+    second.uvs.resize(2);
+    second.faces = {{0, 1, 9}};
+    heard h;
+    const walk_report r = walk_heard(make_3ds({first, second}), &h);
+    EXPECT_EQ(h.events, (std::vector<std::string>{"mapping 0 3", "note object name o",
+                                                  "mapping 3 2", "note 1 triangle(s)"}));
+    // The bounds of the vertices as read, origin or not.
+    EXPECT_EQ(r.bounds.min[0], -2.0f);
+    EXPECT_EQ(r.bounds.max[0], 8.0f);
+    EXPECT_EQ(r.bounds.min[1], 1.0f);
+    EXPECT_EQ(r.bounds.max[2], -1.0f);
+}
+
+TEST(ModelReader, ReportKeepsTheFirstNotesOfAHostileFileWhileTheSinkHearsThemAll)
+{
+    byte_writer w;
+    put_vertex_list(&w, {{0, 0, 0}});
+    for (int i = 0; i < 1000; ++i)
+        put_face_list(&w, {{0, 0, 1}});
+    heard h;
+    const walk_report r = walk_heard(w.bytes, &h);
+    EXPECT_EQ(h.events.size(), 1000u);
+    EXPECT_EQ(r.note_count, 1000u);
+    ASSERT_EQ(r.notes.size(), KEPT_NOTES);
+    EXPECT_EQ(r.notes.back().offset, 20 + static_cast<int64_t>(KEPT_NOTES - 1) * 16 + 8);
 }
 
 // ---- normalisation ------------------------------------------------------
@@ -494,7 +586,7 @@ TEST(Normalize, UsesSinglePrecisionWithTheScaleRoundedToFloat)
     // float product with the float scale.
     model.vertex_count = 1;
     model.vertices[0] = {3.0f, 1.0f, 0.0f};
-    normalize_output();
+    fit_model(&model);
     const float scale = 10.0f / 3.0f;
     EXPECT_EQ(model.vertices[0].x, (3.0f - 1.5f) * scale);
     EXPECT_EQ(model.vertices[0].y, (1.0f - 0.5f) * scale);
@@ -527,14 +619,12 @@ TEST(SharedModels, CountsAndNormalisationLineMatchTheTable)
     REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
         const std::string path = e2e::testdata_path("3ds/") + m.file;
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(load_3ds_model(&model, path.c_str())) << path;
-        const std::string loading = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << m.file;
+        model_report report;
+        ASSERT_TRUE(load_3ds_model(&model, path.c_str(), &report, nullptr, nullptr)) << path;
+        EXPECT_EQ(notes_of(report), "") << m.file;
         EXPECT_EQ(model.vertex_count, m.vertices) << m.file;
         EXPECT_EQ(model.face_count, m.faces) << m.file;
-        EXPECT_EQ(count_lines(loading, "Koordynaty: "), m.texcoords) << m.file;
+        EXPECT_EQ(report.texcoords.stored, static_cast<uint32_t>(m.texcoords)) << m.file;
         for (int32_t i = 0; i < model.face_count; ++i) {
             ASSERT_LT(model.faces[i].a, model.vertex_count) << m.file;
             ASSERT_LT(model.faces[i].b, model.vertex_count) << m.file;
@@ -552,10 +642,8 @@ TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
     REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
         const std::string path = e2e::testdata_path("3ds/") + m.file;
-        testing::internal::CaptureStdout();
-        load_3ds_model(&model, path.c_str());
-        normalize_model(&model);
-        const std::string expected = testing::internal::GetCapturedStdout();
+        std::string expected = load_printing(path).lines;
+        expected += normalize_output();
 
         const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", path});
         EXPECT_EQ(r.code(), 0) << m.file;
@@ -619,6 +707,5 @@ TEST(ModelReader, MappingLinesAreByteForByteWhatPrintfMakes)
                       static_cast<double>(values[i + 1]));
         expected += line;
     }
-    const load_result r = load_bytes(make_3ds({o}));
-    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(load_printing(make_3ds({o})).lines, expected);
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/writer.h"
 #include "model.h"
 #include "support/e2e.h"
-#include "writer.h"
 
 using namespace std::chrono_literals;
 
@@ -177,8 +177,8 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     // black some number of times, and nothing else.
     write_demo_assets();
     const uint8_t colour[3] = {230, 180, 120};
-    ASSERT_TRUE(write_file(file("szablon.bmp"),
-                           make_bmp24(16, 16, uniform_rgb(16, colour[0], colour[1], colour[2]))));
+    ASSERT_TRUE(formats::write_file(file("szablon.bmp"),
+                           formats::make_bmp24(16, 16, uniform_rgb(16, colour[0], colour[1], colour[2]))));
     e2e::child_process p = start({viewer});
     const std::optional<Window> w = e2e::find_window(x, "Szablon");
     ASSERT_TRUE(w);
@@ -235,8 +235,7 @@ protected:
                                          [](const e2e::gl_call& c) { return c.fake; }),
                           trace.calls.end());
 
-        load_3ds_model(&expected_model, file("szablon.3ds").c_str());
-        std::fflush(stdout);
+        load_3ds_model(&expected_model, file("szablon.3ds").c_str(), nullptr, nullptr, nullptr);
     }
 
     // Expects the calls from `at` on to be exactly `texts`, in order; returns the index after.
@@ -259,10 +258,8 @@ protected:
 TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
 {
     ASSERT_NO_FATAL_FAILURE(record());
-    // Normalise a copy the way the viewer did, quietly, to know the vertices it sends.
-    testing::internal::CaptureStdout();
-    normalize_model(&expected_model);
-    testing::internal::GetCapturedStdout();
+    // Normalise a copy the way the viewer did, to know the vertices it sends.
+    fit_model(&expected_model);
 
     size_t at = trace.find("glClearColor");
     ASSERT_NE(at, e2e::gl_trace::npos);
@@ -457,7 +454,7 @@ TEST_F(ViewerE2e, RefusedTextureShowsTheBoxWithTheReasonOnStderr)
 {
     write_demo_assets();
     std::vector<uint8_t> stub = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
-    ASSERT_TRUE(write_file(file("szablon.bmp"), stub));
+    ASSERT_TRUE(formats::write_file(file("szablon.bmp"), stub));
     e2e::child_process p = start({viewer});
     std::optional<e2e::rgb_image> picture;
     const std::optional<Window> box = painted_box(p, &picture);

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "bmp.h"
+#include "formats/bmp.h"
+#include "formats/writer.h"
 #include "model.h"
-#include "writer.h"
 
 namespace {
 
@@ -24,27 +24,7 @@ int usage()
     return 2;
 }
 
-struct bounds {
-    float min[3] = {0, 0, 0};
-    float max[3] = {0, 0, 0};
-};
-
-bounds vertex_bounds(const Model& m)
-{
-    bounds b;
-    for (int32_t i = 0; i < m.vertex_count; ++i) {
-        const float p[3] = {m.vertices[i].x, m.vertices[i].y, m.vertices[i].z};
-        for (int axis = 0; axis < 3; ++axis) {
-            if (i == 0 || p[axis] < b.min[axis])
-                b.min[axis] = p[axis];
-            if (i == 0 || p[axis] > b.max[axis])
-                b.max[axis] = p[axis];
-        }
-    }
-    return b;
-}
-
-void print_bounds(const char* label, const bounds& b)
+void print_bounds(const char* label, const formats::box3& b)
 {
     std::fprintf(stderr, "%s: x %g .. %g, y %g .. %g, z %g .. %g\n", label, b.min[0], b.max[0],
                  b.min[1], b.max[1], b.min[2], b.max[2]);
@@ -53,8 +33,7 @@ void print_bounds(const char* label, const bounds& b)
 int inspect_model(const char* path)
 {
     model_report report;
-    const bool opened = read_3ds_model(&model, path, &report, stderr);
-    const bounds read = vertex_bounds(model);
+    const bool opened = load_3ds_model(&model, path, &report);
     normalize_model(&model);
     if (!opened) {
         std::fprintf(stderr, "%s: cannot open\n", path);
@@ -64,15 +43,16 @@ int inspect_model(const char* path)
                  report.vertices.stored, report.faces.stored, report.texcoords.stored);
     std::fprintf(stderr, "last object name: \"%.*s\"\n", 20, model.name);
     if (model.vertex_count > 0) {
-        print_bounds("bounds as read", read);
-        print_bounds("bounds fitted", vertex_bounds(model));
+        print_bounds("bounds as read", report.bounds);
+        print_bounds("bounds fitted", formats::vertex_bounds(model.vertices, model.vertex_count));
     }
     return 0;
 }
 
-bool write_ppm(const char* path, const bmp_image& image)
+bool write_ppm(const char* path, const formats::bmp_image& image)
 {
-    byte_writer w;
+    using formats::put_bytes;
+    formats::byte_writer w;
     const std::string header =
         "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
     put_bytes(&w, header.data(), header.size());
@@ -82,20 +62,20 @@ bool write_ppm(const char* path, const bmp_image& image)
         for (int32_t x = 0; x < image.width; ++x)
             put_bytes(&w, p + 4 * x, 3);
     }
-    return write_file(path, w.bytes);
+    return formats::write_file(path, w.bytes);
 }
 
 int inspect_texture(const char* path, const char* ppm_path)
 {
-    bmp_image image;
+    formats::bmp_image image;
     std::string reason;
-    if (!decode_bmp_file(path, &image, &reason)) {
+    if (!formats::decode_bmp_path(path, &image, &reason)) {
         std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
         return 1;
     }
     std::fprintf(stderr, "%s: %s\n", path, image.kind.c_str());
     if (!image.notes.empty())
-        std::fprintf(stderr, "%s: %s\n", path, join_notes(image.notes).c_str());
+        std::fprintf(stderr, "%s: %s\n", path, formats::join_notes(image.notes).c_str());
     if (ppm_path && !write_ppm(ppm_path, image)) {
         std::fprintf(stderr, "%s: cannot write\n", ppm_path);
         return 1;

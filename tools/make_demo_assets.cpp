@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "writer.h"
+#include "formats/writer.h"
 
 namespace {
+
+using formats::mesh_face;
+using formats::mesh_object;
+using formats::mesh_uv;
 
 const float PI = 3.14159265f;
 
@@ -142,11 +146,12 @@ int main(int argc, char** argv)
     const int side = 256;
     const std::string model_path = folder + "/szablon.3ds";
     const std::string texture_path = folder + "/szablon.bmp";
-    if (!write_file(model_path, make_3ds(scene))) {
+    if (!formats::write_file(model_path, formats::make_3ds(scene))) {
         std::fprintf(stderr, "%s: cannot write\n", model_path.c_str());
         return 1;
     }
-    if (!write_file(texture_path, make_bmp24(side, side, make_texture_rgb(side)))) {
+    const std::vector<uint8_t> texture = formats::make_bmp24(side, side, make_texture_rgb(side));
+    if (!formats::write_file(texture_path, texture)) {
         std::fprintf(stderr, "%s: cannot write\n", texture_path.c_str());
         return 1;
     }

@@ -12,32 +12,23 @@
 
 int main(int argc, char** argv)
 {
-    // On Windows the GLUT header turns these two calls into their
-    // __glut...WithExit forms, handing GLUT the C library's exit.
+    // On Windows the GLUT header makes this __glutInitWithExit, handing GLUT
+    // the C library's exit.
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutInitWindowPosition(0, 0);
-    glutCreateWindow("Szablon");
+    open_viewer_window();
     glutDisplayFunc(viewer_display);
     glutIdleFunc(viewer_display);
     glutReshapeFunc(viewer_reshape);
-
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glShadeModel(GL_SMOOTH);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glEnable(GL_DEPTH_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glEnable(GL_TEXTURE_2D);
+    set_up_viewer_gl();
 
     load_3ds_model(&model, "szablon.3ds");
     normalize_model(&model);
-    model.texture_id = load_bmp_texture("szablon.bmp");
+    std::string why;
+    model.texture_id = load_bmp_texture("szablon.bmp", &why);
     if (model.texture_id == -1) {
         // The text ends in byte 0xA6 of the Windows code page.
-        const std::string why = "szablon.bmp: " + texture_error;
-        show_error_box("Problem", "Nie znaleziono pliku z tekstur\xA6", why.c_str());
+        const std::string detail = "szablon.bmp: " + why;
+        show_error_box("Problem", "Nie znaleziono pliku z tekstur\xA6", detail.c_str());
         std::exit(0);
     }
     glutMainLoop();

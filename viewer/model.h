@@ -1,28 +1,21 @@
 // The viewer's one model: a fixed-size record filled from a 3DS file and
-// fitted into a cube of edge 10 centred on the origin.
+// fitted into a cube of edge 10 centred on the origin. The walk itself is
+// formats/read_3ds.h; here it fills the record and the viewer prints its
+// loading lines.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
-#include "load_note.h"
+#include "formats/read_3ds.h"
 
 enum { MODEL_CAPACITY = 10000 };
 
-struct model_vertex {
-    float x, y, z;
-};
-
+using model_vertex = formats::mesh_vertex;
 // Corners as absolute indices into `vertices` (and `texcoords`, which pair
 // with the vertices one to one).
-struct model_face {
-    int32_t a, b, c;
-};
-
-struct model_texcoord {
-    float u, v;
-};
+using model_face = formats::mesh_triangle;
+using model_texcoord = formats::mesh_uv;
 
 struct Model {
     // Bytes of the last object name read, up to and including its NUL; a
@@ -36,33 +29,32 @@ struct Model {
     int32_t texture_id;  // texture name to bind; -1 when none could be read
 };
 
-// Records of one kind, over every list of that kind in the file: those the
-// file holds whole, and those the model kept.
-struct list_count {
-    uint32_t read = 0;
-    uint32_t stored = 0;
+// What one load found: counts per list kind, the bounds as read, the notes.
+using model_report = formats::walk_report;
+
+// The record as the walk's sink, appending from its current counts (the
+// walk leaves its final counts in the sink, not in the record).
+formats::mesh_sink model_sink(Model* model);
+
+// Empties `model` and appends every mesh of the 3DS file at `path`,
+// printing one "Koordynaty: u, v" line per mapping coordinate to `lines_to`
+// and each note, as "PATH: offset N: TEXT", to `notes_to` the moment it is
+// found. Returns false only when the file cannot be opened (then nothing is
+// printed); malformed content ends the walk, keeping what was read.
+bool load_3ds_model(Model* model, const char* path, model_report* report = nullptr,
+                    FILE* lines_to = stdout, FILE* notes_to = stderr);
+
+// The box normalisation works from: the vertices' bounds, stretched to
+// hold the origin; `d` is max + min per axis, twice the box's centre.
+struct model_fit {
+    float min[3];
+    float max[3];
+    float d[3];
 };
 
-// What one walk of a 3DS file found.
-struct model_report {
-    list_count vertices;
-    list_count faces;
-    list_count texcoords;  // one "Koordynaty" line was printed for each stored
-    std::vector<load_note> notes;  // in file order, each with the offset it is about
-};
+// Centres that box on the origin and scales its longest edge to 10; prints
+// nothing.
+model_fit fit_model(Model* model);
 
-// Appends every mesh of the 3DS file at `path` to `model`, printing one
-// "Koordynaty: u, v" line per mapping coordinate on stdout. Returns false
-// only when the file cannot be opened; malformed content is noted on stderr
-// and the walk stops there, keeping what was read.
-bool load_3ds_model(Model* model, const char* path);
-
-// The same walk, recording what it found in `report`. Each note is also
-// written to `notes_to` (unless null) the moment it is found, as
-// "PATH: offset N: TEXT", so that it lands among the stdout lines where
-// load_3ds_model puts it.
-bool read_3ds_model(Model* model, const char* path, model_report* report, FILE* notes_to);
-
-// Centres the bounding box (which always contains the origin) on the origin
-// and scales the longest edge to 10. Prints one "offesty:" line on stdout.
-void normalize_model(Model* model);
+// fit_model, and its one "offesty: MINX MAXX DX" line on `lines_to`.
+void normalize_model(Model* model, FILE* lines_to = stdout);

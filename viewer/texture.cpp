@@ -15,33 +15,37 @@
 
 #include <cstdio>
 
-#include "bmp.h"
+#include "formats/bmp.h"
+#include "formats/note.h"
 
 int32_t next_texture_id = -1;
-std::string texture_error;
 
 int32_t load_bmp_texture(const char* path)
 {
+    std::string why;
+    return load_bmp_texture(path, &why);
+}
+
+int32_t load_bmp_texture(const char* path, std::string* why)
+{
     ++next_texture_id;
-    texture_error.clear();
-    bmp_image image;
-    std::string reason;
+    why->clear();
+    formats::bmp_image image;
     // The file is closed again before the first OpenGL call.
-    if (!decode_bmp_file(path, &image, &reason)) {
-        texture_error = reason;
-        std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
+    if (!formats::decode_bmp_path(path, &image, why)) {
+        std::fprintf(stderr, "%s: %s\n", path, why->c_str());
         return -1;
     }
     if (!image.notes.empty())
-        std::fprintf(stderr, "%s: %s\n", path, join_notes(image.notes).c_str());
+        std::fprintf(stderr, "%s: %s\n", path, formats::join_notes(image.notes).c_str());
 
     GLint max_side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_side);
     if (image.width > max_side || image.height > max_side) {
-        texture_error =
-            format_text("image of %d x %d pixels is larger than this OpenGL's limit of %d",
-                        image.width, image.height, max_side);
-        std::fprintf(stderr, "%s: %s\n", path, texture_error.c_str());
+        *why = formats::format_text(
+            "image of %d x %d pixels is larger than this OpenGL's limit of %d", image.width,
+            image.height, max_side);
+        std::fprintf(stderr, "%s: %s\n", path, why->c_str());
         return -1;
     }
 

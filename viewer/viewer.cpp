@@ -7,6 +7,27 @@ int32_t window_width = 640;
 int32_t window_height = 480;
 double spin_angle = 10.0;
 
+void open_viewer_window()
+{
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(window_width, window_height);
+    glutInitWindowPosition(0, 0);
+    // On Windows the GLUT header makes this __glutCreateWindowWithExit,
+    // handing GLUT the C library's exit.
+    glutCreateWindow("Szablon");
+}
+
+void set_up_viewer_gl()
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glShadeModel(GL_SMOOTH);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glEnable(GL_TEXTURE_2D);
+}
+
 void viewer_reshape(int width, int height)
 {
     window_width = width;
@@ -22,6 +43,11 @@ void viewer_reshape(int width, int height)
 }
 
 void viewer_display()
+{
+    viewer_frame(draw_model);
+}
+
+void viewer_frame(void (*draw)(const Model*))
 {
     // Each fragment becomes source x source + destination x source. Depth
     // writes stay off while drawing, so the clear below reaches only colour.
@@ -39,9 +65,9 @@ void viewer_display()
     glRotatef(static_cast<GLfloat>(spin_angle), 0.0f, 1.0f, 0.0f);
     glRotatef(40.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, 0.0f, -3.0f);
-    draw_model(&model);
+    draw(&model);
     glTranslatef(0.0f, 0.0f, 6.0f);
-    draw_model(&model);
+    draw(&model);
 
     glDepthMask(GL_TRUE);
     glFlush();

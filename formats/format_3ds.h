@@ -1,11 +1,13 @@
 // The 3DS file's facts, in one place for the reader, the writer, the fuzz
-// seeds and the tests: chunk ids and the sizes of the records they hold.
+// seeds and the tests: chunk ids and the records they hold.
 //
 // A chunk is a 6-byte header (16-bit id, 32-bit length counting the header)
 // and a body; every number is little-endian.
 #pragma once
 
 #include <cstdint>
+
+namespace formats {
 
 // Chunk ids.
 constexpr uint16_t CHUNK_VERSION = 0x0002;     // file version, a 32-bit number
@@ -17,7 +19,8 @@ constexpr uint16_t CHUNK_VERTICES = 0x4110;    // 16-bit count, then vertex reco
 constexpr uint16_t CHUNK_FACES = 0x4120;       // 16-bit count, then face records
 constexpr uint16_t CHUNK_MAPPING = 0x4140;     // 16-bit count, then mapping records
 constexpr uint16_t CHUNK_LOCAL_AXES = 0x4160;  // the mesh's own axes
-constexpr uint16_t CHUNK_KEYFRAMER = 0xB000;    // animation, which the viewer skips
+constexpr uint16_t CHUNK_MATERIAL = 0xAFFF;    // a material, which the flat walk skips
+constexpr uint16_t CHUNK_KEYFRAMER = 0xB000;   // animation, which the flat walk skips
 
 // Sizes in bytes.
 constexpr uint32_t CHUNK_HEADER_SIZE = 6;  // id, length
@@ -25,3 +28,13 @@ constexpr uint32_t LIST_COUNT_SIZE = 2;    // the count before a list's records
 constexpr uint32_t VERTEX_RECORD = 12;     // float x, y, z
 constexpr uint32_t FACE_RECORD = 8;        // 16-bit a, b, c, flags
 constexpr uint32_t TEXCOORD_RECORD = 8;    // float u, v
+
+// The records as numbers.
+struct mesh_vertex {
+    float x, y, z;
+};
+struct mesh_uv {
+    float u, v;
+};
+
+}  // namespace formats

@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "bmp_header.h"
+#include "cursor.h"
 #include "format_bmp.h"
-#include "reader.h"
+
+namespace formats {
 
 namespace {
 
@@ -46,7 +49,7 @@ const char* header_name(uint32_t info_size)
 
 // The fields as they stand; a header shorter than the Windows one leaves the
 // rest at their defaults (no compression, a full colour table).
-bool read_header(file_cursor* c, bmp_header* h, std::string* reason)
+bool read_header(cursor* c, bmp_header* h, std::string* reason)
 {
     if (c->size < static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + 4) {
         *reason = format_text("file is %lld bytes, too short for a BMP header",
@@ -181,7 +184,7 @@ bool choose_layout(bmp_header* h, std::string* reason)
     }
 }
 
-bool check_size(const file_cursor* c, bmp_header* h, std::string* reason)
+bool check_size(const cursor* c, bmp_header* h, std::string* reason)
 {
     if (h->width <= 0 || h->height == 0) {
         *reason = format_text("image of %d x %d pixels has no area", h->width, h->height);
@@ -233,7 +236,7 @@ const char* channel_name(int i)
 
 // Takes the masks from the file (or the defaults for plain 16 and 32 bits)
 // and turns each into a shift, a width and, for narrow ones, a level table.
-bool read_masks(file_cursor* c, bmp_header* h, std::string* reason,
+bool read_masks(cursor* c, bmp_header* h, std::string* reason,
                 std::vector<load_note>* notes)
 {
     if (h->layout != PIXELS_MASKED)
@@ -288,7 +291,7 @@ bool read_masks(file_cursor* c, bmp_header* h, std::string* reason,
 }
 
 // The colour table, as far as it lies before the pixel data.
-void read_palette(file_cursor* c, bmp_header* h, std::vector<load_note>* notes)
+void read_palette(cursor* c, bmp_header* h, std::vector<load_note>* notes)
 {
     if (h->layout == PIXELS_BGR24 || h->layout == PIXELS_MASKED)
         return;
@@ -321,7 +324,7 @@ void read_palette(file_cursor* c, bmp_header* h, std::vector<load_note>* notes)
 }
 
 // Fields nothing depends on, noted when they disagree with the file.
-void note_header_fields(const file_cursor* c, const bmp_header& h,
+void note_header_fields(const cursor* c, const bmp_header& h,
                         std::vector<load_note>* notes)
 {
     if (h.planes != 1)
@@ -352,34 +355,58 @@ std::string describe(const bmp_header& h)
     return kind;
 }
 
-}  // namespace
-
-bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason)
+// What both entries share: the headers checked, then the pixels decoded.
+bool decode(cursor* c, bmp_image* image, std::string* reason)
 {
     *image = bmp_image{};
-    file_cursor c;
-    if (!cursor_open(&c, path)) {
+    bmp_header h;
+    std::vector<load_note> notes;
+    if (!(read_header(c, &h, reason) && choose_layout(&h, reason) && check_size(c, &h, reason) &&
+          read_masks(c, &h, reason, &notes)))
+        return false;
+    read_palette(c, &h, &notes);
+    note_header_fields(c, h, &notes);
+    image->width = h.width;
+    image->height = h.rows;
+    image->kind = describe(h);
+    // Not cleared: each decoder below writes every byte.
+    image->rgba.resize(static_cast<size_t>(image->width) * image->height * 4);
+    if (h.layout == PIXELS_RLE8 || h.layout == PIXELS_RLE4)
+        decode_rle_stream(c, h, image, &notes);
+    else
+        decode_plain_rows(c, h, image, &notes);
+    image->notes = std::move(notes);
+    return true;
+}
+
+}  // namespace
+
+bool decode_bmp(const void* data, size_t size, bmp_image* image, std::string* reason)
+{
+    cursor c;
+    cursor_over_memory(&c, data, size);
+    return decode(&c, image, reason);
+}
+
+bool decode_bmp_file(FILE* file, bmp_image* image, std::string* reason)
+{
+    uint8_t window[CURSOR_WINDOW];
+    cursor c;
+    cursor_over_file(&c, file, window, sizeof window);
+    return decode(&c, image, reason);
+}
+
+bool decode_bmp_path(const char* path, bmp_image* image, std::string* reason)
+{
+    *image = bmp_image{};
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
         *reason = format_text("cannot open: %s", std::strerror(errno));
         return false;
     }
-    bmp_header h;
-    std::vector<load_note> notes;
-    const bool ok = read_header(&c, &h, reason) && choose_layout(&h, reason) &&
-                    check_size(&c, &h, reason) && read_masks(&c, &h, reason, &notes);
-    if (ok) {
-        read_palette(&c, &h, &notes);
-        note_header_fields(&c, h, &notes);
-        image->width = h.width;
-        image->height = h.rows;
-        image->kind = describe(h);
-        // Not cleared: each decoder below writes every byte.
-        image->rgba.resize(static_cast<size_t>(image->width) * image->height * 4);
-        if (h.layout == PIXELS_RLE8 || h.layout == PIXELS_RLE4)
-            decode_rle_stream(&c, h, image, &notes);
-        else
-            decode_plain_rows(&c, h, image, &notes);
-        image->notes = std::move(notes);
-    }
-    cursor_close(&c);
-    return ok;
+    const bool decoded = decode_bmp_file(file, image, reason);
+    std::fclose(file);
+    return decoded;
 }
+
+}  // namespace formats

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+namespace formats {
+
 // Not cleared when it is made, since the decoder writes every byte; a large
 // block asks for huge pages where the system has them: on a fresh 64 MiB
 // picture the page faults otherwise cost more than decoding.
@@ -32,3 +34,5 @@ struct pixel_allocator {
 };
 
 using pixel_buffer = std::vector<uint8_t, pixel_allocator<uint8_t>>;
+
+}  // namespace formats

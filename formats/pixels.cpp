@@ -5,6 +5,8 @@
 #include <sys/mman.h>
 #endif
 
+namespace formats {
+
 namespace {
 constexpr size_t HUGE_PAGE = size_t{2} << 20;
 }
@@ -30,3 +32,5 @@ void free_pixels(void* block, size_t bytes)
     else
         ::operator delete(block, std::align_val_t{HUGE_PAGE});
 }
+
+}  // namespace formats

@@ -9,8 +9,10 @@
 
 #include "bmp.h"
 #include "format_bmp.h"
-#include "load_note.h"
-#include "reader.h"
+#include "cursor.h"
+#include "note.h"
+
+namespace formats {
 
 enum pixel_layout { PIXELS_INDEXED, PIXELS_BGR24, PIXELS_MASKED, PIXELS_RLE8, PIXELS_RLE4 };
 
@@ -53,10 +55,12 @@ inline void add_note(std::vector<load_note>* notes, std::string text)
 
 // Uncompressed rows with their 4-byte stride; rows missing at the file's end
 // stay zero.
-void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
+void decode_plain_rows(cursor* c, const bmp_header& h, bmp_image* image,
                        std::vector<load_note>* notes);
 
 // RLE8 and RLE4 streams, bottom row first. Pixels the stream skips are black;
 // a malformed stream keeps what was decoded before the fault.
-void decode_rle_stream(file_cursor* c, const bmp_header& h, bmp_image* image,
+void decode_rle_stream(cursor* c, const bmp_header& h, bmp_image* image,
                        std::vector<load_note>* notes);
+
+}  // namespace formats

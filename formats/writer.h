@@ -1,5 +1,5 @@
-// Small writers for 3DS and BMP files: the demo assets are made with them,
-// and the tests use them to make well-formed and deliberately broken files.
+// Writers for 3DS and BMP files, beside their readers: the demo assets are
+// made with them, and the tests build well-formed and broken files on them.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 
 #include "format_3ds.h"
 #include "format_bmp.h"
+
+namespace formats {
 
 // ---- bytes -------------------------------------------------------------
 
@@ -32,14 +34,8 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 void begin_chunk(byte_writer* w, uint16_t id);
 void end_chunk(byte_writer* w);
 
-struct mesh_vertex {
-    float x, y, z;
-};
 struct mesh_face {
     uint16_t a, b, c;  // corners, relative to the mesh's own vertices
-};
-struct mesh_uv {
-    float u, v;
 };
 
 // Whole lists, each its own chunk with its 2-byte count.
@@ -71,27 +67,4 @@ struct bmp24_options {
 std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
                                 const bmp24_options& options = bmp24_options{});
 
-// Any kind of BMP, for tests that need palettes, RLE streams, bit fields or
-// other headers. Fields are written as given, so a test can also lie.
-struct bmp_spec {
-    int32_t width = 0;
-    int32_t height = 0;             // as stored: negative for a top-down file
-    uint16_t planes = 1;
-    uint16_t bits = 24;
-    uint32_t compression = BMP_BI_RGB;
-    uint32_t info_size = 40;        // 12 writes an OS/2 core header with 16-bit sizes
-    uint32_t colours_used = 0;      // the header's palette count
-    std::vector<uint32_t> palette;  // 0xRRGGBB; 3 bytes each after a 12-byte header, else 4
-    // Red, green, blue (and alpha) masks: inside a header of 52 bytes or more
-    // as far as it has room, otherwise right after the header.
-    std::vector<uint32_t> masks;
-    std::vector<uint8_t> pixels;    // the pixel data exactly as stored
-};
-
-std::vector<uint8_t> make_bmp(const bmp_spec& spec);
-
-// Packs one value per pixel into rows of `bits`-bit pixels, each row padded
-// to 4 bytes, in the order given. A value is a colour index (1 to 8 bits), a
-// pixel word (16 or 32 bits) or 0xRRGGBB (24 bits).
-std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
-                                   const std::vector<uint32_t>& values);
+}  // namespace formats

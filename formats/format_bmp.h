@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace formats {
+
 // The file header: "BM", file size, two reserved 16-bit words, pixel offset.
 constexpr uint32_t BMP_FILE_HEADER_SIZE = 14;
 
@@ -62,3 +64,5 @@ constexpr int64_t bmp_row_stride(int64_t width, int64_t bits)
 {
     return (width * bits + 31) / 32 * 4;
 }
+
+}  // namespace formats

@@ -11,6 +11,8 @@
 #define BGR24_SHUFFLE 1
 #endif
 
+namespace formats {
+
 namespace {
 
 void put_index(const bmp_header& h, unsigned index, uint8_t* out, int64_t* past_palette)
@@ -118,7 +120,7 @@ void note_past_palette(const bmp_header& h, int64_t count, std::vector<load_note
 
 }  // namespace
 
-void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
+void decode_plain_rows(cursor* c, const bmp_header& h, bmp_image* image,
                        std::vector<load_note>* notes)
 {
     const int32_t width = h.width;
@@ -143,13 +145,16 @@ void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
         const int64_t n = std::min(block_rows, present - r);
         // The file's last row may come without its padding.
         const int64_t bytes = r + n < present ? n * stride : (n - 1) * stride + row_bytes;
+        const uint8_t* rows_in = take_bytes(c, static_cast<size_t>(bytes), block.get());
         // A file that shrank under us gives black rows, not stale memory.
-        if (!read_bytes(c, block.get(), static_cast<size_t>(bytes)))
+        if (!rows_in) {
             std::memset(block.get(), 0, static_cast<size_t>(bytes));
+            rows_in = block.get();
+        }
         for (int64_t i = 0; i < n; ++i, ++r) {
             const int64_t texture_row = h.height < 0 ? rows - 1 - r : r;
             uint8_t* out = image->rgba.data() + static_cast<size_t>(texture_row) * width * 4;
-            const uint8_t* in = block.get() + i * stride;
+            const uint8_t* in = rows_in + i * stride;
             if (h.layout == PIXELS_INDEXED)
                 expand_indexed(h, in, out, &past_palette);
             else if (h.layout == PIXELS_BGR24)
@@ -170,7 +175,7 @@ void decode_plain_rows(file_cursor* c, const bmp_header& h, bmp_image* image,
                                     static_cast<long long>(rows - present), rows));
 }
 
-void decode_rle_stream(file_cursor* c, const bmp_header& h, bmp_image* image,
+void decode_rle_stream(cursor* c, const bmp_header& h, bmp_image* image,
                        std::vector<load_note>* notes)
 {
     // Pixels the stream skips are opaque black.
@@ -251,3 +256,5 @@ void decode_rle_stream(file_cursor* c, const bmp_header& h, bmp_image* image,
     if (!fault.empty())
         add_note(notes, fault + "; the rest is black");
 }
+
+}  // namespace formats

@@ -1,6 +1,8 @@
-#include "load_note.h"
+#include "note.h"
 
 #include <cstdio>
+
+namespace formats {
 
 std::string vformat_text(const char* format, va_list args)
 {
@@ -38,3 +40,5 @@ std::string join_notes(const std::vector<load_note>& notes)
     }
     return joined;
 }
+
+}  // namespace formats

@@ -3,12 +3,16 @@
 // fuzzers all decode through it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "load_note.h"
+#include "note.h"
 #include "pixels.h"
+
+namespace formats {
 
 struct bmp_image {
     int32_t width = 0;
@@ -31,6 +35,14 @@ constexpr int64_t bmp_rows_per_read(int64_t row_stride)
     return row_stride >= (int64_t{64} << 10) ? 1 : (int64_t{64} << 10) / row_stride;
 }
 
-// Decodes the BMP file at `path` into `image`. On refusal returns false and
-// says why in `reason`; nothing is allocated for a file refused by its header.
-bool decode_bmp_file(const char* path, bmp_image* image, std::string* reason);
+// Decodes a BMP from bytes in memory, or from an open file from its start,
+// into `image`. On refusal returns false and says why in `reason`; nothing
+// is allocated for a file refused by its header.
+bool decode_bmp(const void* data, size_t size, bmp_image* image, std::string* reason);
+bool decode_bmp_file(FILE* file, bmp_image* image, std::string* reason);
+// The file at `path`, opened for reading and closed again before returning;
+// one that cannot be opened is refused with "cannot open: " and the
+// system's reason.
+bool decode_bmp_path(const char* path, bmp_image* image, std::string* reason);
+
+}  // namespace formats
