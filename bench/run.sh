@@ -16,20 +16,10 @@ root=$PWD
 build=$(realpath -m "${1:-build-bench}")
 testdata=${SZABLON_TESTDATA:-$root/../shared/testdata}
 
-packages=(cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
-          libx11-dev xvfb xauth libbenchmark-dev lib3ds-dev libstb-dev gnuplot-nox)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update
-    $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${missing[@]}"
-fi
-
+source tools/install_packages.sh
+install_packages --no-install-recommends cmake g++ make pkg-config freeglut3-dev \
+    libglu1-mesa-dev libgl1-mesa-dri libx11-dev xvfb xauth libbenchmark-dev lib3ds-dev \
+    libstb-dev gnuplot-nox
 cmake -S . -B "$build" -DSZABLON_BENCH=ON -DSZABLON_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)"
 

@@ -58,8 +58,7 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
 void begin_chunk(byte_writer* w, uint16_t id)
 {
     w->open_chunks.push_back(w->bytes.size());
-    put_u16(w, id);
-    put_u32(w, 0);
+    put_chunk_header(w, id, 0);
 }
 
 void end_chunk(byte_writer* w)
@@ -67,6 +66,12 @@ void end_chunk(byte_writer* w)
     const size_t start = w->open_chunks.back();
     w->open_chunks.pop_back();
     patch_u32(w, start + 2, static_cast<uint32_t>(w->bytes.size() - start));
+}
+
+void put_chunk_header(byte_writer* w, uint16_t id, uint32_t length)
+{
+    put_u16(w, id);
+    put_u32(w, length);
 }
 
 void put_vertex_list(byte_writer* w, const std::vector<mesh_vertex>& vertices)

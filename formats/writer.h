@@ -33,6 +33,9 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 // A chunk's length is patched in when it is ended, so chunks nest freely.
 void begin_chunk(byte_writer* w, uint16_t id);
 void end_chunk(byte_writer* w);
+// A header with its length given: for a body that is not in `w` (a hole in
+// a sparse file), or a length that lies.
+void put_chunk_header(byte_writer* w, uint16_t id, uint32_t length);
 
 struct mesh_face {
     uint16_t a, b, c;  // corners, relative to the mesh's own vertices

@@ -106,13 +106,6 @@ mesh_object grid_object(const std::string& name, int vertex_count, float x0)
     return o;
 }
 
-// Raw chunk header, for files the writer would never make on its own.
-void put_header(byte_writer* w, uint16_t id, uint32_t length)
-{
-    put_u16(w, id);
-    put_u32(w, length);
-}
-
 }  // namespace
 
 // ---- well-formed files --------------------------------------------------
@@ -166,7 +159,7 @@ TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
     byte_writer w;
     begin_chunk(&w, CHUNK_MAIN);
     begin_chunk(&w, CHUNK_KEYFRAMER);  // keyframer data, with bytes that look like a vertex list
-    put_header(&w, CHUNK_VERTICES, 18);
+    put_chunk_header(&w, CHUNK_VERTICES, 18);
     put_u16(&w, 1);
     put_f32(&w, 99.0f);
     put_f32(&w, 99.0f);
@@ -297,9 +290,9 @@ TEST(ModelReader, ChunkLengthBelowSixEndsTheWalk)
 {
     for (uint32_t length : {0u, 5u}) {
         byte_writer w;
-        put_header(&w, CHUNK_MAIN, 100);
-        put_header(&w, 0x1234, length);  // a skip of length - 6 would stand still or go back
-        put_header(&w, CHUNK_VERTICES, 20);
+        put_chunk_header(&w, CHUNK_MAIN, 100);
+        put_chunk_header(&w, 0x1234, length);  // a skip of length - 6 would stand still or go back
+        put_chunk_header(&w, CHUNK_VERTICES, 20);
         put_u16(&w, 1);
         put_f32(&w, 1.0f);
         put_f32(&w, 2.0f);
@@ -316,7 +309,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A vertex list of 3 records, the file ending inside or before the third.
     for (size_t partial : {0u, 5u, 11u}) {
         byte_writer w;
-        put_header(&w, CHUNK_VERTICES, 6 + 2 + 36);
+        put_chunk_header(&w, CHUNK_VERTICES, 6 + 2 + 36);
         put_u16(&w, 3);
         for (int i = 0; i < 3; ++i) {
             put_f32(&w, static_cast<float>(i + 1));
@@ -332,7 +325,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A face list ending inside its second record.
     byte_writer faces;
     put_vertex_list(&faces, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&faces, CHUNK_FACES, 6 + 2 + 16);
+    put_chunk_header(&faces, CHUNK_FACES, 6 + 2 + 16);
     put_u16(&faces, 2);
     for (uint16_t v : {0, 1, 2, 7, 0, 2})
         put_u16(&faces, v);
@@ -342,7 +335,7 @@ TEST(ModelReader, ListCutShortKeepsItsCompleteRecords)
     // A mapping list ending inside its third record keeps only the two whole ones.
     byte_writer uvs;
     put_vertex_list(&uvs, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    put_header(&uvs, CHUNK_MAPPING, 6 + 2 + 24);
+    put_chunk_header(&uvs, CHUNK_MAPPING, 6 + 2 + 24);
     put_u16(&uvs, 3);
     for (float f : {0.5f, 0.25f, 1.0f, 0.0f, 0.75f})
         put_f32(&uvs, f);
@@ -357,7 +350,7 @@ TEST(ModelReader, CountCutOffOrHeaderCutOffEndsTheWalkCleanly)
 {
     byte_writer w;
     put_vertex_list(&w, {{1, 1, 1}});
-    put_header(&w, CHUNK_FACES, 8);
+    put_chunk_header(&w, CHUNK_FACES, 8);
     put_u8(&w, 1);  // half a count
     walk_report r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
@@ -377,7 +370,7 @@ TEST(ModelReader, SkipPastTheEndOfTheFileIsReported)
 {
     byte_writer w;
     put_vertex_list(&w, {{1, 1, 1}});
-    put_header(&w, CHUNK_MATERIAL, 1000);
+    put_chunk_header(&w, CHUNK_MATERIAL, 1000);
     const walk_report r = load_bytes(w.bytes);
     EXPECT_EQ(model.vertex_count, 1);
     EXPECT_NE(notes_of(r).find("0xAFFF"), std::string::npos) << notes_of(r);
@@ -406,7 +399,7 @@ TEST(ModelReader, ObjectNamesOfNineteenTwentyAndTwentyFiveBytes)
 TEST(ModelReader, NameRunningIntoTheEndOfTheFileStopsTheWalk)
 {
     byte_writer w;
-    put_header(&w, CHUNK_OBJECT, 100);
+    put_chunk_header(&w, CHUNK_OBJECT, 100);
     put_bytes(&w, "unterminated", 12);
     const walk_report r = load_bytes(w.bytes);
     EXPECT_NE(notes_of(r).find("name"), std::string::npos) << notes_of(r);

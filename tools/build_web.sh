@@ -26,14 +26,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-if ! command -v emcc >/dev/null || ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update
-    $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends \
-        emscripten cmake make g++ python3
-fi
+source tools/install_packages.sh
+install_packages --no-install-recommends emscripten cmake make g++ python3
 # Debian's emscripten finds its JavaScript packages only here.
 export NODE_PATH=/usr/share/nodejs
 jobs=$(nproc)
@@ -47,7 +41,7 @@ packed="$out/assets"
 rm -rf "$packed"
 mkdir -p "$packed"
 if [ -z "$assets" ]; then
-    g++ -std=c++17 -O2 -Iviewer -o "$out/make_demo_assets" tools/make_demo_assets.cpp tools/writer.cpp
+    g++ -std=c++17 -O2 -I. -o "$out/make_demo_assets" tools/make_demo_assets.cpp formats/writer.cpp
     "$out/make_demo_assets" "$packed" >/dev/null
 else
     for file in szablon.3ds szablon.bmp; do

@@ -8,11 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update
-$sudo apt-get install -y cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev \
+source tools/install_packages.sh
+install_packages cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev \
     libgl1-mesa-dri libx11-dev xvfb xauth x11-apps xdotool imagemagick
 
 cmake -S . -B build-demo -DSZABLON_TESTS=OFF

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Loads the web pages in headless Chromium and checks what they show.
 
-Driven by tools/test_web.sh. Chromium is spoken to over its DevTools pipe:
+Driven by tests/system/web.sh. Chromium is spoken to over its DevTools pipe:
 each page is opened in a tab of its own, and the check waits for the page's
 own signals (the data-state its root element carries), never for a time.
 

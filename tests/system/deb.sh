@@ -4,9 +4,9 @@
 # installed demo folder on a private Xvfb, and removes the package again.
 # Prints `N passed, M failed` and exits non-zero on any failure.
 #
-# Usage: tools/test_deb.sh [BUILD]
+# Usage: tests/system/deb.sh [BUILD]
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build=$(realpath -m "${1:-build}")
 
 sudo=""
@@ -14,9 +14,12 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 
 die() {
-    echo "test_deb.sh: $*" >&2
+    echo "deb.sh: $*" >&2
     exit 1
 }
+
+source tools/install_packages.sh
+install_packages cmake g++ make dpkg-dev file xvfb xauth || die "cannot install what the check needs"
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null || die "cannot configure $build"
 cmake --build "$build" -j2 >/dev/null || die "the build failed"
@@ -25,7 +28,7 @@ rm -f "$build"/szablon_*.deb
 deb=$(ls "$build"/szablon_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || die "cpack made no .deb in $build"
 
-source tools/check_report.sh
+source tests/system/report.sh
 
 # Its dependencies come from the archive, as on a user's machine.
 if $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --reinstall "$deb" >/dev/null; then

@@ -2,7 +2,7 @@
 # Checks the web pages against the desktop programs: builds the site
 # (tools/build_web.sh) and a viewer page without szablon.bmp, takes the
 # desktop frames under a private Xvfb, and has headless Chromium load each
-# page from a local HTTP server (tools/web_check.py):
+# page from a local HTTP server (tests/system/web_check.py):
 #   - spheres_add and spheres_alpha: the first frame matches the desktop's;
 #   - model_viewer: frame 200 (?frames=200 stops it there) matches the
 #     desktop's frame 200, the same angle, and its console holds the desktop
@@ -13,20 +13,15 @@
 #   - model_viewer without szablon.bmp: the error box, and OK ends the page;
 #   - no page logs a WebGL error or an exception.
 # Prints "N passed, M failed" and exits non-zero on any failure.
-# Usage: tools/test_web.sh [DESKTOP_BUILD_DIR]   (default: build)
+# Usage: tests/system/web.sh [DESKTOP_BUILD_DIR]   (default: build)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 desktop=$(realpath -m "${1:-build}")
 viewer_frame=200
 testdata=${SZABLON_TESTDATA:-../shared/testdata}
 
-if ! command -v chromium >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update
-    $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends chromium
-fi
+source tools/install_packages.sh
+install_packages --no-install-recommends chromium
 
 [ -f "$desktop/CMakeCache.txt" ] || cmake -S . -B "$desktop" >/dev/null
 cmake --build "$desktop" -j2 \
@@ -56,7 +51,7 @@ source tools/xvfb_session.sh
 start_xvfb
 export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 grab() {  # grab FRAME OUT.ppm PROGRAM
-    FRAME_GRAB_AT="$1" FRAME_GRAB_TO="$2" LD_PRELOAD="$desktop/tools/libframe_grab.so" \
+    FRAME_GRAB_AT="$1" FRAME_GRAB_TO="$2" LD_PRELOAD="$desktop/tests/system/libframe_grab.so" \
         timeout 60 "$3"
 }
 for program in spheres_add spheres_alpha; do
@@ -69,7 +64,7 @@ if [ -d "$work/testdata" ]; then
         > "$work/testdata.stdout" 2>/dev/null)
 fi
 
-python3 tools/web_check.py --site "$work" --out "$work" \
+python3 tests/system/web_check.py --site "$work" --out "$work" \
     "frame:spheres_add:site/spheres_add.html?frames=1:$work/spheres_add.ppm" \
     "frame:spheres_alpha:site/spheres_alpha.html?frames=1:$work/spheres_alpha.ppm" \
     "frame:model_viewer:site/model_viewer.html?frames=$viewer_frame:$work/model_viewer.ppm:$work/model_viewer.stdout" \

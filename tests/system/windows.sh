@@ -7,37 +7,26 @@
 # beside the Linux build (LINUX_BUILD, default build/): the same files, the
 # same output, the same pictures, the same exit status.
 #
-# Usage: tools/test_windows.sh [LINUX_BUILD]
+# Usage: tests/system/windows.sh [LINUX_BUILD]
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 root=$PWD
 linux=$(realpath -m "${1:-build}")
 win=$root/build-windows
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 jobs=2
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-
 die() {
-    echo "test_windows.sh: $*" >&2
+    echo "windows.sh: $*" >&2
     exit 1
 }
 
 # --- packages --------------------------------------------------------------
 
+source tools/install_packages.sh
 packages=(g++-mingw-w64-x86-64 wine64 wine fonts-wine cmake make g++ libx11-dev
           freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth xdotool)
-missing=0
-for package in "${packages[@]}"; do
-    dpkg-query -W -f '${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing=1
-done
-if [ "$missing" -eq 1 ]; then
-    $sudo apt-get -o DPkg::Lock::Timeout=900 update
-    $sudo apt-get -o DPkg::Lock::Timeout=900 install -y --no-install-recommends "${packages[@]}" ||
-        die "cannot install ${packages[*]}"
-fi
+install_packages --no-install-recommends "${packages[@]}" || die "cannot install ${packages[*]}"
 
 # --- freeglut for MinGW ----------------------------------------------------
 
@@ -99,7 +88,7 @@ cmake --build "$win" -j"$jobs" || die "the Windows build failed"
 echo "== building the Linux programs to compare with in $linux"
 [ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
 cmake --build "$linux" -j"$jobs" --target model_viewer spheres_add spheres_alpha asset_info \
-    make_demo_assets x11_probe >/dev/null || die "the Linux build failed"
+    make_demo_assets x11_probe sparse_model >/dev/null || die "the Linux build failed"
 
 probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)
@@ -107,7 +96,7 @@ trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$
 
 # --- checking ----------------------------------------------------------------
 
-source tools/check_report.sh
+source tests/system/report.sh
 
 # The Windows form of a path on this machine (Wine's drive Z: is /).
 windows_path() {
@@ -173,18 +162,27 @@ check_viewer() {
 
 echo "== the programs' symbols"
 # On Windows the GLUT header turns glutInit and glutCreateWindow into forms
-# that hand GLUT the C library's exit; the entries' objects show which ran.
-for object in viewer/CMakeFiles/model_viewer.dir/main.cpp.obj \
-              spheres/CMakeFiles/spheres_add.dir/spheres.cpp.obj \
-              spheres/CMakeFiles/spheres_alpha.dir/spheres.cpp.obj; do
+# that hand GLUT the C library's exit; the objects that call them show which
+# ran. OBJECT:CALL... per line.
+while IFS=: read -r object calls; do
     undefined=$(x86_64-w64-mingw32-nm -u "$win/$object" 2>/dev/null | awk '{print $NF}')
-    if grep -qx __glutInitWithExit <<<"$undefined" && grep -qx __glutCreateWindowWithExit <<<"$undefined" &&
-       ! grep -qx -E 'glutInit|glutCreateWindow' <<<"$undefined"; then
-        pass "${object#*/CMakeFiles/} calls __glutInitWithExit and __glutCreateWindowWithExit"
+    wrong=""
+    for call in $calls; do
+        if ! grep -qx "__${call}WithExit" <<<"$undefined" || grep -qx "$call" <<<"$undefined"; then
+            wrong+=" $call"
+        fi
+    done
+    if [ -z "$wrong" ]; then
+        pass "${object#*/CMakeFiles/} calls the WithExit forms of$calls"
     else
-        fail "${object#*/CMakeFiles/} calls glutInit or glutCreateWindow without the exit function"
+        fail "${object#*/CMakeFiles/} calls$wrong without the exit function"
     fi
-done
+done <<'OBJECTS'
+viewer/CMakeFiles/model_viewer.dir/main.cpp.obj: glutInit
+viewer/CMakeFiles/viewer_program.dir/viewer.cpp.obj: glutCreateWindow
+spheres/CMakeFiles/spheres_add.dir/spheres.cpp.obj: glutInit glutCreateWindow
+spheres/CMakeFiles/spheres_alpha.dir/spheres.cpp.obj: glutInit glutCreateWindow
+OBJECTS
 for exe in viewer/model_viewer spheres/spheres_add spheres/spheres_alpha tools/asset_info tools/make_demo_assets; do
     dlls=$(x86_64-w64-mingw32-objdump -p "$win/$exe.exe" 2>/dev/null | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
     others=$(grep -v -x -E 'kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|opengl32.dll|glu32.dll|winmm.dll' <<<"$dlls")
@@ -257,25 +255,11 @@ else
 fi
 
 # A model whose mesh lies past 2 GiB: offsets that fit a 32-bit long would
-# lose it. The file is sparse: one skipped chunk holds the hole.
-le16() { printf '\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)); }
-le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-hole=$((0x90000000))
-total=$((12 + hole + 108))
+# lose it.
 mkdir -p "$work/big"
 big=$work/big/mesh-past-2gib.3ds
-printf "$(le16 0x4D4D)$(le32 $total)$(le16 0x3D3D)$(le32 $((total - 6)))$(le16 0xAFFF)$(le32 $hole)" >"$big"
-truncate -s $((12 + hole)) "$big"
-{
-    printf "$(le16 0x4000)$(le32 108)big\\0$(le16 0x4100)$(le32 98)"
-    printf "$(le16 0x4110)$(le32 44)$(le16 3)$(le32 0)$(le32 0)$(le32 0)"
-    printf "$(le32 0x3F800000)$(le32 0)$(le32 0)$(le32 0)$(le32 0x3F800000)$(le32 0)"
-    printf "$(le16 0x4120)$(le32 16)$(le16 1)$(le16 0)$(le16 1)$(le16 2)$(le16 0)"
-    printf "$(le16 0x4140)$(le32 32)$(le16 3)$(le32 0x3E800000)$(le32 0x3F000000)"
-    printf "$(le32 0x3F000000)$(le32 0x3E800000)$(le32 0x3F800000)$(le32 0x3F800000)"
-} >>"$big"
-if [ "$(stat -c %s "$big")" -ne "$total" ]; then
-    fail "the sparse model past 2 GiB came out $(stat -c %s "$big") bytes, not $total"
+if ! "$linux/tests/system/sparse_model" "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
+    fail "cannot write a sparse model past 2 GiB"
 elif compare_asset_info "$work/big" "$(basename "$big")" &&
      [ "$(grep -c '^Koordynaty: ' "$work/info.linux.out")" -eq 3 ]; then
     pass "asset_info.exe reads a mesh lying past 2 GiB into its file as the Linux build does"
