@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "program_name.h"
 #include "writer.h"
 
 namespace {
@@ -144,7 +145,7 @@ std::string in_folder(const std::string& folder, const char* name)
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_demo_assets FOLDER\n");
+        std::fprintf(stderr, "usage: %s FOLDER\n", program_name(argv[0], "make_demo_assets").c_str());
         return 2;
     }
     const std::string folder = argv[1];
