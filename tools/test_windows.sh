@@ -93,7 +93,8 @@ wineserver -p
 echo "== building for Windows in $win"
 cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DSZABLON_GLUT_STATIC=ON -DGLUT_INCLUDE_DIR="$freeglut/install/include" \
-    -DGLUT_glut_LIBRARY_RELEASE="$glut_library" >/dev/null || die "cannot configure $win"
+    -DGLUT_glut_LIBRARY_RELEASE="$glut_library" \
+    -DSZABLON_GLUT_LICENSE="$freeglut/source/freeglut-3.4.0/COPYING" >/dev/null || die "cannot configure $win"
 cmake --build "$win" -j"$jobs" || die "the Windows build failed"
 
 echo "== building the Linux programs to compare with in $linux"
