@@ -11,16 +11,19 @@
 #include "formats/bmp.h"
 #include "formats/writer.h"
 #include "model.h"
+#include "program_name.h"
 
 namespace {
 
 Model model;
 
-int usage()
+int usage(const char* argv0)
 {
+    const std::string name = program_name(argv0, "asset_info");
     std::fprintf(stderr,
-                 "usage: asset_info model FILE\n"
-                 "       asset_info texture FILE [--ppm OUT]\n");
+                 "usage: %s model FILE\n"
+                 "       %s texture FILE [--ppm OUT]\n",
+                 name.c_str(), name.c_str());
     return 2;
 }
 
@@ -94,5 +97,5 @@ int main(int argc, char** argv)
         return inspect_texture(argv[2], nullptr);
     if (argc == 5 && std::strcmp(argv[1], "texture") == 0 && std::strcmp(argv[3], "--ppm") == 0)
         return inspect_texture(argv[2], argv[4]);
-    return usage();
+    return usage(argv[0]);
 }

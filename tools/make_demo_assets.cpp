@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/writer.h"
+#include "program_name.h"
 
 namespace {
 
@@ -129,12 +130,26 @@ std::vector<uint8_t> make_texture_rgb(int side)
     return rgb;
 }
 
+// A file in FOLDER. On Windows the folder may come with backslashes
+// (Z:\demo): the name is joined with the separator it already uses, so the
+// printed paths use one kind.
+std::string in_folder(const std::string& folder, const char* name)
+{
+#ifdef _WIN32
+    const size_t last = folder.find_last_of("/\\");
+    const char separator = last == std::string::npos ? '\\' : folder[last];
+#else
+    const char separator = '/';
+#endif
+    return folder + separator + name;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_demo_assets FOLDER\n");
+        std::fprintf(stderr, "usage: %s FOLDER\n", program_name(argv[0], "make_demo_assets").c_str());
         return 2;
     }
     const std::string folder = argv[1];
@@ -144,8 +159,8 @@ int main(int argc, char** argv)
         make_pyramid(1.5f, 2.5f, 1.2f),
     };
     const int side = 256;
-    const std::string model_path = folder + "/szablon.3ds";
-    const std::string texture_path = folder + "/szablon.bmp";
+    const std::string model_path = in_folder(folder, "szablon.3ds");
+    const std::string texture_path = in_folder(folder, "szablon.bmp");
     if (!formats::write_file(model_path, formats::make_3ds(scene))) {
         std::fprintf(stderr, "%s: cannot write\n", model_path.c_str());
         return 1;

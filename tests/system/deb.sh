@@ -19,7 +19,7 @@ die() {
 }
 
 source tools/install_packages.sh
-install_packages cmake g++ make dpkg-dev file xvfb xauth || die "cannot install what the check needs"
+install_packages cmake g++ make dpkg-dev file xvfb xauth lintian man-db || die "cannot install what the check needs"
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null || die "cannot configure $build"
 cmake --build "$build" -j2 >/dev/null || die "the build failed"
@@ -85,6 +85,43 @@ if [ -s "$out/expected.out" ] && cmp -s "$out/expected.out" "$out/viewer.out"; t
     pass "the installed model_viewer prints the loading lines of the installed demo"
 else
     fail "the installed model_viewer printed other lines than szablon-asset-info reads"
+fi
+
+# --- a package Debian would take: lintian, manual pages, complete docs -------
+
+# Its default settings; it fails only on errors, so warnings are read here.
+findings=$(lintian "$deb" 2>/dev/null)
+status=$?
+if [ "$status" -eq 0 ] && ! grep -q '^[EW]: ' <<<"$findings"; then
+    pass "lintian finds no error or warning in $(basename "$deb")"
+else
+    fail "lintian (status $status) on $(basename "$deb"):"
+    grep '^[EW]: ' <<<"$findings" | sed 's/^/    /'
+fi
+unrendered=""
+for name in model_viewer spheres_add spheres_alpha szablon-asset-info szablon-make-demo-assets; do
+    man -l "/usr/share/man/man1/$name.1.gz" 2>/dev/null | sed -n '/^NAME/{n;p;q}' | grep -qw -- "$name" ||
+        unrendered+=" $name"
+done
+if [ -z "$unrendered" ]; then
+    pass "man -l renders the five installed manual pages"
+else
+    fail "man -l renders no page naming:$unrendered"
+fi
+if man model_viewer 2>/dev/null | grep -q '/usr/share/szablon/demo'; then
+    pass "man model_viewer shows the installed page, with the demo folder"
+else
+    fail "man model_viewer shows no page naming the demo folder"
+fi
+links=$(grep -o '](docs/[^)]*)' /usr/share/doc/szablon/README.md 2>/dev/null | sed 's/^](//; s/)$//' | sort -u)
+missing=""
+for link in $links; do
+    [ -f "/usr/share/doc/szablon/$link" ] || missing+=" $link"
+done
+if [ -n "$links" ] && [ -z "$missing" ]; then
+    pass "the installed README finds the $(wc -w <<<"$links") files it links beside it"
+else
+    fail "the installed README links files the package lacks:${missing:- no links found}"
 fi
 
 report

@@ -82,7 +82,8 @@ wineserver -p
 echo "== building for Windows in $win"
 cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DSZABLON_GLUT_STATIC=ON -DGLUT_INCLUDE_DIR="$freeglut/install/include" \
-    -DGLUT_glut_LIBRARY_RELEASE="$glut_library" >/dev/null || die "cannot configure $win"
+    -DGLUT_glut_LIBRARY_RELEASE="$glut_library" \
+    -DSZABLON_GLUT_LICENSE="$freeglut/source/freeglut-3.4.0/COPYING" >/dev/null || die "cannot configure $win"
 cmake --build "$win" -j"$jobs" || die "the Windows build failed"
 
 echo "== building the Linux programs to compare with in $linux"
@@ -386,5 +387,49 @@ else
 fi
 # As a double-click starts it: in its own folder.
 check_viewer "the unpacked model_viewer.exe, in its own folder," "$folder" "$work/zip-viewer" "$folder/model_viewer.exe"
+
+# --- what the ZIP carries beside the programs, and the paths they print ------
+
+echo "== the ZIP's licence, notices and pictures; make_demo_assets.exe's paths"
+if cmp -s LICENSE "$folder/LICENSE"; then
+    pass "the ZIP holds LICENSE beside the programs"
+else
+    fail "the ZIP's folder lacks LICENSE or holds another"
+fi
+# The whole of each licence text, as the build found it.
+notices=$(cat "$folder/THIRD-PARTY-NOTICES.txt" 2>/dev/null)
+if [[ -n "$notices" && "$notices" == *"$(cat "$freeglut/source/freeglut-3.4.0/COPYING")"* &&
+      "$notices" == *"$(cat /usr/share/doc/mingw-w64-x86-64-dev/copyright)"* ]]; then
+    pass "THIRD-PARTY-NOTICES.txt holds freeglut's and the MinGW-w64 runtime's licences"
+else
+    fail "THIRD-PARTY-NOTICES.txt is missing or lacks freeglut's or the MinGW-w64 runtime's licence"
+fi
+links=$(grep -o '](docs/[^)]*)' "$folder/README.md" 2>/dev/null | sed 's/^](//; s/)$//' | sort -u)
+missing=""
+for link in $links; do
+    [ -f "$folder/$link" ] || missing+=" $link"
+done
+if [ -n "$links" ] && [ -z "$missing" ]; then
+    pass "the ZIP's README finds the $(wc -w <<<"$links") files it links beside it"
+else
+    fail "the ZIP's README links files the ZIP lacks:${missing:- no links found}"
+fi
+# The folder as Windows writes it, and with forward slashes: the names are
+# joined with the folder's own separator.
+wrong=""
+for separator in '\' /; do
+    mkdir -p "$work/slashes"
+    given=$(windows_path "$work/slashes")
+    [ "$separator" = / ] && given=${given//\\//}
+    wine "$win/tools/make_demo_assets.exe" "$given" >/dev/null 2>"$work/slashes.err"
+    printed=$(tr -d '\r' <"$work/slashes.err")
+    [ "$printed" = "wrote $given${separator}szablon.3ds and $given${separator}szablon.bmp" ] ||
+        wrong+=" [$printed]"
+done
+if [ -z "$wrong" ]; then
+    pass "make_demo_assets.exe prints its paths with the folder's own slashes"
+else
+    fail "make_demo_assets.exe prints mixed slashes:$wrong"
+fi
 
 report
