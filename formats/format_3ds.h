@@ -20,6 +20,8 @@ constexpr uint16_t CHUNK_FACES = 0x4120;       // 16-bit count, then face record
 constexpr uint16_t CHUNK_MAPPING = 0x4140;     // 16-bit count, then mapping records
 constexpr uint16_t CHUNK_LOCAL_AXES = 0x4160;  // the mesh's own axes
 constexpr uint16_t CHUNK_MATERIAL = 0xAFFF;    // a material, which the flat walk skips
+constexpr uint16_t CHUNK_TEXTURE_MAP = 0xA200; // a material's texture map
+constexpr uint16_t CHUNK_MAP_NAME = 0xA300;    // a map's NUL-ended file name
 constexpr uint16_t CHUNK_KEYFRAMER = 0xB000;   // animation, which the flat walk skips
 
 // Sizes in bytes.

@@ -110,7 +110,21 @@ void put_mapping_list(byte_writer* w, const std::vector<mesh_uv>& uvs)
     end_chunk(w);
 }
 
-std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects)
+void put_material(byte_writer* w, const std::string& texture)
+{
+    begin_chunk(w, CHUNK_MATERIAL);
+    begin_chunk(w, CHUNK_TEXTURE_MAP);
+    put_chunk_header(w, 0x0030, 8);  // the map's strength, a 16-bit percentage
+    put_u16(w, 100);
+    begin_chunk(w, CHUNK_MAP_NAME);
+    put_bytes(w, texture.c_str(), texture.size() + 1);
+    end_chunk(w);
+    end_chunk(w);
+    end_chunk(w);
+}
+
+std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects,
+                              const std::vector<std::string>& textures)
 {
     byte_writer w;
     begin_chunk(&w, CHUNK_MAIN);
@@ -118,6 +132,8 @@ std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects)
     put_u32(&w, 3);
     end_chunk(&w);
     begin_chunk(&w, CHUNK_EDITOR);
+    for (const std::string& texture : textures)
+        put_material(&w, texture);
     for (const mesh_object& o : objects) {
         begin_chunk(&w, CHUNK_OBJECT);
         put_bytes(&w, o.name.c_str(), o.name.size() + 1);

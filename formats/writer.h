@@ -53,8 +53,13 @@ struct mesh_object {
     std::vector<mesh_uv> uvs;  // empty: no mapping list
 };
 
-// A complete file: main chunk, editor chunk, one object block per mesh.
-std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects);
+// A material whose texture map names the file `texture`.
+void put_material(byte_writer* w, const std::string& texture);
+
+// A complete file: main chunk, editor chunk, a material for each texture
+// named, one object block per mesh.
+std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects,
+                              const std::vector<std::string>& textures = {});
 
 // ---- BMP ---------------------------------------------------------------
 

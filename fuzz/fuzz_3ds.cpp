@@ -1,9 +1,12 @@
-// The 3DS walk on any bytes at all, straight from memory, with the checks
-// that drawing relies on after every input.
+// The 3DS walk and the material reader on any bytes at all, straight from
+// memory, with the checks that drawing relies on after every input.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "formats/read_3ds.h"
+#include "formats/texture_names.h"
 
 namespace {
 
@@ -64,5 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (corner < 0 || corner >= sink.vertex_count)
                 invariant_broken("a stored triangle corner is outside the stored vertices");
     }
+
+    // The material reader on the same bytes: a bounded list of bounded names.
+    const std::vector<std::string> names = formats::read_3ds_texture_names(data, size);
+    if (names.size() > formats::MAX_TEXTURE_NAMES)
+        invariant_broken("more texture names than the reader keeps");
+    for (const std::string& name : names)
+        if (name.empty() || name.size() > formats::MAX_TEXTURE_NAME)
+            invariant_broken("a texture name is empty or longer than the reader keeps");
     return 0;
 }

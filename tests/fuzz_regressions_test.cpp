@@ -16,6 +16,7 @@
 #include "formats/bmp.h"
 #include "formats/cursor.h"
 #include "formats/read_3ds.h"
+#include "formats/texture_names.h"
 #include "formats/writer.h"
 #include "support/files.h"
 
@@ -209,6 +210,7 @@ void expect_same_walk(const std::string& bytes, const std::string& path)
     FILE* f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     read_3ds_file(f, &file, &in_file);
+    EXPECT_EQ(read_3ds_texture_names(bytes.data(), bytes.size()), read_3ds_texture_names_file(f));
     std::fclose(f);
 
     ASSERT_EQ(memory.vertex_count, file.vertex_count);

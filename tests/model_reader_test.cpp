@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/texture_names.h"
 #include "formats/writer.h"
 #include "model.h"
 #include "support/files.h"
@@ -509,6 +510,80 @@ TEST(ModelReader, ReportKeepsTheFirstNotesOfAHostileFileWhileTheSinkHearsThemAll
     EXPECT_EQ(r.note_count, 1000u);
     ASSERT_EQ(r.notes.size(), KEPT_NOTES);
     EXPECT_EQ(r.notes.back().offset, 20 + static_cast<int64_t>(KEPT_NOTES - 1) * 16 + 8);
+}
+
+// ---- the texture files a model names ----------------------------------------
+
+std::vector<std::string> names_in(const std::vector<uint8_t>& bytes)
+{
+    return read_3ds_texture_names(bytes.data(), bytes.size());
+}
+
+TEST(TextureNames, EachMaterialsMapNameInFileOrderEachOnce)
+{
+    const mesh_object box = grid_object("box", 3, 0.0f);
+    EXPECT_EQ(names_in(make_3ds({box})), std::vector<std::string>{});
+    EXPECT_EQ(names_in(make_3ds({box}, {"WOOD.BMP", "maps\\Stone.jpg", "WOOD.BMP"})),
+              (std::vector<std::string>{"WOOD.BMP", "maps\\Stone.jpg"}));
+
+    // A map name outside a texture map, or a texture map outside a material,
+    // is not a material's texture; a name runs to its NUL or its chunk's end.
+    byte_writer w;
+    begin_chunk(&w, CHUNK_MAIN);
+    begin_chunk(&w, CHUNK_EDITOR);
+    begin_chunk(&w, CHUNK_MAP_NAME);
+    put_bytes(&w, "LOOSE.BMP", 10);
+    end_chunk(&w);
+    begin_chunk(&w, CHUNK_TEXTURE_MAP);
+    begin_chunk(&w, CHUNK_MAP_NAME);
+    put_bytes(&w, "NOMATERIAL.BMP", 15);
+    end_chunk(&w);
+    end_chunk(&w);
+    begin_chunk(&w, CHUNK_MATERIAL);
+    begin_chunk(&w, CHUNK_TEXTURE_MAP);
+    begin_chunk(&w, CHUNK_MAP_NAME);
+    put_bytes(&w, "CUT", 3);
+    end_chunk(&w);
+    end_chunk(&w);
+    end_chunk(&w);
+    end_chunk(&w);
+    end_chunk(&w);
+    EXPECT_EQ(names_in(w.bytes), std::vector<std::string>{"CUT"});
+
+    // A material chunk claiming more than its parent holds stays inside it,
+    // and a file cut inside a name keeps what was there.
+    std::vector<uint8_t> bytes = make_3ds({box}, {"FIRST.BMP"});
+    std::vector<uint8_t> cut = make_3ds({}, {"SECOND.BMP"});
+    cut.resize(cut.size() - 5);
+    EXPECT_EQ(names_in(cut), std::vector<std::string>{"SECOND"});
+    byte_writer liar;
+    begin_chunk(&liar, CHUNK_MAIN);
+    begin_chunk(&liar, CHUNK_EDITOR);
+    put_chunk_header(&liar, CHUNK_MATERIAL, 0xFFFFFF00u);
+    put_material(&liar, "INSIDE.BMP");
+    end_chunk(&liar);
+    end_chunk(&liar);
+    put_material(&liar, "OUTSIDE.BMP");
+    EXPECT_EQ(names_in(liar.bytes), std::vector<std::string>{});
+    EXPECT_EQ(names_in(bytes), std::vector<std::string>{"FIRST.BMP"});
+}
+
+TEST(TextureNames, SharedModelsNameTheFilesTheirMaterialsUse)
+{
+    REQUIRE_TESTDATA();
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"test1.3ds", {"IMAGE1.JPG", "CWALL02.JPG", "IMAGE2.JPG"}},
+        {"cube_with_diffuse_texture.3DS", {"TEST.PNG"}},
+        {"cubes_with_alpha.3DS", {"BERETTA_.JPG"}},
+        {"fels.3ds", {}},
+        {"empty.3ds", {}},
+    };
+    for (const auto& [file, names] : cases) {
+        FILE* f = std::fopen(e2e::testdata_path(std::string("3ds/") + file).c_str(), "rb");
+        ASSERT_NE(f, nullptr) << file;
+        EXPECT_EQ(read_3ds_texture_names_file(f), names) << file;
+        std::fclose(f);
+    }
 }
 
 // ---- normalisation ------------------------------------------------------

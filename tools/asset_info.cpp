@@ -3,12 +3,14 @@
 //   asset_info model FILE              stdout: exactly the viewer's loading lines
 //   asset_info texture FILE [--ppm OUT]  stdout: WIDTHxHEIGHT; OUT: the decoded picture
 //
-// Everything else (summaries, reasons) goes to stderr.
+// Everything else (summaries, the texture files a model names, reasons)
+// goes to stderr.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "formats/bmp.h"
+#include "formats/texture_names.h"
 #include "formats/writer.h"
 #include "model.h"
 #include "program_name.h"
@@ -33,6 +35,20 @@ void print_bounds(const char* label, const formats::box3& b)
                  b.min[1], b.max[1], b.min[2], b.max[2]);
 }
 
+// Which files the model's materials name, so a user learns which to copy to
+// szablon.bmp.
+void print_texture_names(const char* path)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return;
+    std::string line;
+    for (const std::string& name : formats::read_3ds_texture_names_file(file))
+        line += (line.empty() ? "" : ", ") + name;
+    std::fclose(file);
+    std::fprintf(stderr, "texture map names: %s\n", line.empty() ? "none" : line.c_str());
+}
+
 int inspect_model(const char* path)
 {
     model_report report;
@@ -45,6 +61,7 @@ int inspect_model(const char* path)
     std::fprintf(stderr, "vertices: %u\nfaces: %u\ntexture coordinates: %u\n",
                  report.vertices.stored, report.faces.stored, report.texcoords.stored);
     std::fprintf(stderr, "last object name: \"%.*s\"\n", 20, model.name);
+    print_texture_names(path);
     if (model.vertex_count > 0) {
         print_bounds("bounds as read", report.bounds);
         print_bounds("bounds fitted", formats::vertex_bounds(model.vertices, model.vertex_count));
