@@ -79,6 +79,8 @@ bool read_bytes(cursor* c, void* dst, size_t n)
 {
     if (static_cast<uint64_t>(cursor_left(c)) < n)
         return false;
+    if (n == 0)
+        return true;  // an empty input may have no bytes to point at
     uint8_t* out = static_cast<uint8_t*>(dst);
     const size_t in_window = static_cast<size_t>(c->end - c->next);
     if (n <= in_window) {

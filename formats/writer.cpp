@@ -51,7 +51,8 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes)
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // An empty vector may have no storage to point at.
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
 
