@@ -1,27 +1,29 @@
 #!/usr/bin/env bash
 # Builds the three programs as web pages with Emscripten, from the same
-# sources as the desktop build, into build-web/site/:
-#   model_viewer.html   the viewer, with szablon.3ds and szablon.bmp packed in
-#   spheres_add.html, spheres_alpha.html, index.html
+# sources as the desktop build, into build-web/site/, and packs the site as
+# build-web/szablon-VERSION-web.zip, which any plain file server serves:
+#   model_viewer.html   the viewer: the demo, or the visitor's own .3ds and
+#                       .bmp, each run in model_viewer_program.html
+#   spheres_add.html, spheres_alpha.html, index.html, the licence notices
 # Installs its packages on a fresh Debian machine first; needs no network
 # beyond that. Serve the folder over HTTP to open the pages (see README).
 #
 # Usage: tools/build_web.sh [--assets DIR] [--site DIR] [--viewer-only]
-#   --assets DIR   pack DIR's szablon.3ds and szablon.bmp (whichever it has)
-#                  instead of the demo assets
-#   --site DIR     put the pages in DIR instead of build-web/site
-#   --viewer-only  build model_viewer alone (other assets only relink it)
+#   --assets DIR   the site's demo: DIR's szablon.3ds and szablon.bmp
+#                  (whichever it has) instead of the demo assets
+#   --site DIR     put the pages in DIR instead of build-web/site (no zip)
+#   --viewer-only  build the viewer's page alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 assets=""
-site="build-web/site"
-targets=(model_viewer spheres_add spheres_alpha)
+site=""
+targets=(model_viewer model_files spheres_add spheres_alpha)
 while [ $# -gt 0 ]; do
     case "$1" in
     --assets) assets=$(realpath "$2"); shift 2 ;;
     --site) site="$2"; shift 2 ;;
-    --viewer-only) targets=(model_viewer); shift ;;
+    --viewer-only) targets=(model_viewer model_files); shift ;;
     *) echo "usage: $0 [--assets DIR] [--site DIR] [--viewer-only]" >&2; exit 2 ;;
     esac
 done
@@ -35,50 +37,58 @@ jobs=$(nproc)
 
 out="$PWD/build-web"
 mkdir -p "$out"
-# Exactly the viewer's two files are packed, so the page's working directory
-# holds what a desktop run's would.
-packed="$out/assets"
-rm -rf "$packed"
-mkdir -p "$packed"
+# -O2: -O3 links take twice as long for pages no faster to the eye.
+emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
+cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/cmake/CMakeCache.txt")
+
+zip=""
+if [ -z "$site" ]; then
+    site="$out/site"
+    zip="$out/szablon-$version-web.zip"
+fi
+rm -rf "$site"
+mkdir -p "$site/demo" "$site/pictures"
+for target in "${targets[@]}"; do
+    case "$target" in
+    model_viewer) cp "$out/cmake/viewer/model_viewer_program".{html,js,wasm} "$site/" ;;
+    model_files) cp "$out/cmake/web/model_files".{js,wasm} "$site/" ;;
+    *) cp "$out/cmake/spheres/$target".{html,js,wasm} "$site/" ;;
+    esac
+done
+cp web/viewer_page.html "$site/model_viewer.html"
+cp web/viewer_page.js web/index.html "$site/"
+cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png "$site/pictures/"
+
+# The demo the viewer's page shows until a visitor opens files of their own.
 if [ -z "$assets" ]; then
     g++ -std=c++17 -O2 -I. -o "$out/make_demo_assets" tools/make_demo_assets.cpp formats/writer.cpp
-    "$out/make_demo_assets" "$packed" >/dev/null
+    "$out/make_demo_assets" "$site/demo" 2>/dev/null
 else
     for file in szablon.3ds szablon.bmp; do
-        [ ! -e "$assets/$file" ] || ln -s "$assets/$file" "$packed/$file"
+        [ ! -e "$assets/$file" ] || cp "$assets/$file" "$site/demo/"
     done
 fi
 
-# -O2: -O3 links take twice as long for pages no faster to the eye.
-emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DSZABLON_WEB_ASSETS="$packed" >/dev/null
-# The packed files are no dependency CMake knows of: link the viewer afresh.
-rm -f "$out/cmake/viewer/model_viewer.html"
-cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}"
+# What the pages carry: our code under LICENSE, Emscripten's runtime and C
+# and C++ libraries compiled in under theirs, as Debian's package states them.
+cp LICENSE "$site/"
+{
+    echo "The pages carry code of Emscripten $(tr -d '"' </usr/share/emscripten/emscripten-version.txt): its"
+    echo "JavaScript runtime and, compiled into each .wasm, its C library (musl, dlmalloc)"
+    echo "and C++ library (libc++, libc++abi, compiler-rt). Their licences, as Debian's"
+    echo "emscripten package states them:"
+    echo
+    cat /usr/share/doc/emscripten/copyright
+} >"$site/THIRD-PARTY-NOTICES.txt"
 
-rm -rf "$site"
-mkdir -p "$site"
-for target in "${targets[@]}"; do
-    case "$target" in
-    model_viewer) dir=viewer ;;
-    *) dir=spheres ;;
-    esac
-    cp "$out/cmake/$dir/$target".{html,js,wasm} "$site/"
-    [ ! -e "$out/cmake/$dir/$target.data" ] || cp "$out/cmake/$dir/$target.data" "$site/"
-done
-cat > "$site/index.html" <<'HTML'
-<!doctype html>
-<html lang="en">
-<head><meta charset="utf-8"><title>Szablon in the browser</title><link rel="icon" href="data:,"></head>
-<body style="font: 15px sans-serif; margin: 24px">
-<h1>Szablon</h1>
-<ul>
-<li><a href="model_viewer.html">model_viewer</a>: two textured, colour-blended copies of szablon.3ds
-  circling a vertical axis (its loading lines go to the browser's console)</li>
-<li><a href="spheres_add.html">spheres_add</a>: six lit spheres, blended additively</li>
-<li><a href="spheres_alpha.html">spheres_alpha</a>: the same scene, blended by alpha</li>
-</ul>
-</body>
-</html>
-HTML
+if [ -n "$zip" ]; then
+    rm -rf "$out/zip" "$zip"
+    mkdir -p "$out/zip"
+    cp -r "$site" "$out/zip/szablon-$version-web"
+    (cd "$out/zip" && cmake -E tar cf "$zip" --format=zip "szablon-$version-web")
+    rm -rf "$out/zip"
+    echo "packed $zip"
+fi
 echo "built $site; serve it with:  python3 -m http.server -d $site 8000"

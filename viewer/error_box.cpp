@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
-// Defined once per platform: the box itself, blocking until dismissed.
-void show_platform_box(const char* caption, const char* text);
+// Defined once per platform: the box itself, blocking until dismissed. The
+// desktop boxes show the caption and text alone; a page, whose visitor may
+// have no console open, shows the detail too.
+void show_platform_box(const char* caption, const char* text, const char* detail);
 
 namespace {
 
@@ -34,5 +36,5 @@ void show_error_box(const char* caption, const char* text, const char* detail)
     std::fprintf(stderr, "%s: %s (%s)\n", caption, windows_code_page_to_utf8(text).c_str(),
                  detail);
     std::fflush(stderr);
-    show_platform_box(caption, text);
+    show_platform_box(caption, text, detail);
 }

@@ -1,5 +1,6 @@
 // The error box in a web page: a box drawn over the canvas with the caption,
-// an error icon, the text and an OK button. A page cannot wait inside a
+// an error icon, the text, below it why (which a desktop user reads on the
+// console) and an OK button. A page cannot wait inside a
 // call, so the box does not return: the program stops here, and OK ends it
 // with status 0, as the viewer ends after its box on the desktop. The page's
 // root element says data-state="box" while it is up.
@@ -7,7 +8,7 @@
 #include <emscripten.h>
 
 // clang-format off
-EM_JS(void, draw_box, (const char* caption, const char* text), {
+EM_JS(void, draw_box, (const char* caption, const char* text, const char* detail), {
     // The text is in the Windows code page, whose upper half agrees with
     // Latin-1 where our text uses it.
     var latin1 = function(address) {
@@ -33,6 +34,11 @@ EM_JS(void, draw_box, (const char* caption, const char* text), {
         "color:#fff;font:bold 18px/32px sans-serif;text-align:center;flex:none";
     var message = document.createElement("div");
     message.textContent = latin1(text);
+    var why = document.createElement("div");
+    why.id = "error-detail";
+    why.textContent = UTF8ToString(detail);
+    why.style.cssText = "color:#555;font-size:11px;margin-top:6px;max-width:420px";
+    message.append(why);
     var buttons = document.createElement("div");
     buttons.style.cssText = "text-align:right;padding:0 16px 16px";
     var ok = document.createElement("button");
@@ -62,11 +68,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_error_box_ok()
     emscripten_force_exit(0);
 }
 
-void show_platform_box(const char* caption, const char* text)
+void show_platform_box(const char* caption, const char* text, const char* detail)
 {
     // In the browser GLUT runs the idle callback from its registration on,
     // not from glutMainLoop: nothing may draw behind the box.
     glutIdleFunc(nullptr);
-    draw_box(caption, text);
+    draw_box(caption, text, detail);
     emscripten_exit_with_live_runtime();
 }

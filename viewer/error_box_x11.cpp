@@ -113,7 +113,7 @@ void name_window(Display* display, Window window, const char* caption)
 
 }  // namespace
 
-void show_platform_box(const char* caption, const char* text)
+void show_platform_box(const char* caption, const char* text, const char* /*detail*/)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display)

@@ -23,4 +23,5 @@
 #define glBindTexture web_bind_texture
 #define glTexImage2D web_tex_image_2d
 #define glTexEnvf web_tex_env_f
+#define glutInitWindowSize web_init_window_size
 #define glutSwapBuffers web_swap_buffers

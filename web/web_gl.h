@@ -31,6 +31,10 @@ void web_tex_image_2d(GLenum target, GLint level, GLint internal_format, GLsizei
                       const void* pixels);
 void web_tex_env_f(GLenum target, GLenum pname, GLfloat param);
 
+// The window's size: the canvas shows at this many CSS pixels and draws at
+// the screen's density.
+void web_init_window_size(int width, int height);
+
 // The end of a frame: counts it for the page and stops the program's loop
 // after the number of frames the page's address asks for (?frames=N).
 void web_swap_buffers();
