@@ -33,8 +33,10 @@ TEST(ChildProcessTest, TimeoutLeavesItRunningAndKillEndsTheWholeGroup)
     e2e::child_process child = e2e::child_process::spawn({"sh", "-c", "sleep 30 & echo $!; wait"});
     EXPECT_FALSE(child.wait_for_exit(200ms));
     EXPECT_TRUE(child.running());
+    // The shell prints the sleeper's pid in its own time: wait for the line.
+    ASSERT_TRUE(e2e::wait_until(
+        [&] { return child.stdout_text().find('\n') != std::string::npos; }, 10s));
     const std::string sleeper = child.stdout_text();
-    ASSERT_FALSE(sleeper.empty());
     const e2e::exit_status status = child.kill();
     EXPECT_FALSE(status.exited);
     EXPECT_EQ(status.signal, SIGKILL);
