@@ -20,7 +20,8 @@ EM_JS(void, draw_box, (const char* caption, const char* text, const char* detail
     var box = document.createElement("div");
     box.id = "error-box";
     box.setAttribute("role", "alertdialog");
-    box.style.cssText = "position:absolute;left:160px;top:170px;min-width:320px;" +
+    box.style.cssText = "position:absolute;left:50%;top:50%;transform:translate(-50%,-50%);" +
+        "min-width:320px;max-width:560px;" +
         "background:#f0f0f0;border:1px solid #707070;font:12px sans-serif;color:#000;" +
         "box-shadow:0 4px 16px rgba(0,0,0,.5)";
     var title = document.createElement("div");
@@ -37,7 +38,7 @@ EM_JS(void, draw_box, (const char* caption, const char* text, const char* detail
     var why = document.createElement("div");
     why.id = "error-detail";
     why.textContent = UTF8ToString(detail);
-    why.style.cssText = "color:#555;font-size:11px;margin-top:6px;max-width:420px";
+    why.style.cssText = "color:#555;font-size:11px;margin-top:6px";
     message.append(why);
     var buttons = document.createElement("div");
     buttons.style.cssText = "text-align:right;padding:0 16px 16px";
