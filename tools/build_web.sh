@@ -3,6 +3,7 @@
 # sources as the desktop build, into build-web/site/:
 #   model_viewer.html   the viewer, with szablon.3ds and szablon.bmp packed in
 #   spheres_add.html, spheres_alpha.html, index.html
+# and asset_info for Node: build-web/cmake/tools/asset_info.js (and .wasm).
 # Installs its packages on a fresh Debian machine first; needs no network
 # beyond that. Serve the folder over HTTP to open the pages (see README).
 #
@@ -17,11 +18,12 @@ cd "$(dirname "$0")/.."
 assets=""
 site="build-web/site"
 targets=(model_viewer spheres_add spheres_alpha)
+node_targets=(asset_info)
 while [ $# -gt 0 ]; do
     case "$1" in
     --assets) assets=$(realpath "$2"); shift 2 ;;
     --site) site="$2"; shift 2 ;;
-    --viewer-only) targets=(model_viewer); shift ;;
+    --viewer-only) targets=(model_viewer); node_targets=(); shift ;;
     *) echo "usage: $0 [--assets DIR] [--site DIR] [--viewer-only]" >&2; exit 2 ;;
     esac
 done
@@ -54,7 +56,7 @@ emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DSZABLON_WEB_ASSETS="$packed" >/dev/null
 # The packed files are no dependency CMake knows of: link the viewer afresh.
 rm -f "$out/cmake/viewer/model_viewer.html"
-cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}"
+cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}" "${node_targets[@]}"
 
 rm -rf "$site"
 mkdir -p "$site"
