@@ -35,8 +35,10 @@ cmake --build build-asan -j"$(nproc)"
 bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
 
 # The system checks: the Windows build under Wine beside this one, with its
-# ZIP package; the Debian package installed and its viewer run; the same
-# programs as web pages in headless Chromium, against the frames above.
+# ZIP package; the Debian package installed and its viewer run; asset_info
+# built with Emscripten, under Node, beside this one; the same programs as
+# web pages in headless Chromium, against the frames above.
 bash tests/system/windows.sh build
 bash tests/system/deb.sh build
+bash tests/system/node.sh build
 bash tests/system/web.sh build

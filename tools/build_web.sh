@@ -5,6 +5,7 @@
 #   model_viewer.html   the viewer: the demo, or the visitor's own .3ds and
 #                       .bmp, each run in model_viewer_program.html
 #   spheres_add.html, spheres_alpha.html, index.html, the licence notices
+# and asset_info for Node: build-web/cmake/tools/asset_info.js (and .wasm).
 # Installs its packages on a fresh Debian machine first; needs no network
 # beyond that. Serve the folder over HTTP to open the pages (see README).
 #
@@ -19,11 +20,12 @@ cd "$(dirname "$0")/.."
 assets=""
 site=""
 targets=(model_viewer model_files spheres_add spheres_alpha)
+node_targets=(asset_info)
 while [ $# -gt 0 ]; do
     case "$1" in
     --assets) assets=$(realpath "$2"); shift 2 ;;
     --site) site="$2"; shift 2 ;;
-    --viewer-only) targets=(model_viewer model_files); shift ;;
+    --viewer-only) targets=(model_viewer model_files); node_targets=(); shift ;;
     *) echo "usage: $0 [--assets DIR] [--site DIR] [--viewer-only]" >&2; exit 2 ;;
     esac
 done
@@ -40,7 +42,7 @@ mkdir -p "$out"
 # -O2: -O3 links take twice as long for pages no faster to the eye.
 emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
-cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}"
+cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}" "${node_targets[@]}"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/cmake/CMakeCache.txt")
 
 zip=""

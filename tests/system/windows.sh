@@ -207,67 +207,19 @@ else
 fi
 
 echo "== asset_info.exe on the test data and the fuzz regressions"
-# Both builds run from the file's folder on its relative name, so the names
-# they print are the same.
-compare_asset_info() {
-    local folder=$1 name=$2 mode=texture
-    case "${name,,}" in *.3ds) mode=model ;; esac
-    local out=$work/info ppm_args=()
-    rm -f "$out".*
-    [ "$mode" = texture ] && ppm_args=(--ppm "$out.linux.ppm")
-    (cd "$folder" && "$linux/tools/asset_info" "$mode" "$name" "${ppm_args[@]}") \
-        >"$out.linux.out" 2>"$out.linux.err"
-    local linux_status=$?
-    [ "$mode" = texture ] && ppm_args=(--ppm "$(windows_path "$out.windows.ppm")")
-    (cd "$folder" && wine "$win/tools/asset_info.exe" "$mode" "$name" "${ppm_args[@]}") \
-        >"$out.windows.out" 2>"$out.windows.err"
-    local windows_status=$?
-    local differs=""
-    [ "$linux_status" -eq "$windows_status" ] || differs+=" status $windows_status, not $linux_status;"
-    cmp -s "$out.linux.out" <(tr -d '\r' <"$out.windows.out") || differs+=" stdout;"
-    cmp -s "$out.linux.err" <(tr -d '\r' <"$out.windows.err") || differs+=" stderr;"
-    if [ -f "$out.linux.ppm" ] || [ -f "$out.windows.ppm" ]; then
-        cmp -s "$out.linux.ppm" "$out.windows.ppm" || differs+=" picture;"
-    fi
-    if [ -n "$differs" ]; then
-        asset_info_failures+=("$folder/$name:$differs")
-        diff <(cat "$out.linux.out" "$out.linux.err") \
-             <(tr -d '\r' <"$out.windows.out"; tr -d '\r' <"$out.windows.err") | head -n 6
-        return 1
-    fi
+source tests/system/asset_info_compare.sh
+# The .exe takes the picture's path in Windows' form and ends its lines with CR LF.
+other_asset_info() {
+    local args=("$@")
+    [ "$#" -eq 4 ] && args[3]=$(windows_path "$4")
+    wine "$win/tools/asset_info.exe" "${args[@]}"
 }
-asset_info_failures=()
-files=0
-for folder in "$testdata" "$root/fuzz/regressions"; do
-    if [ ! -d "$folder" ]; then
-        echo "skipped: $folder is missing"
-        continue
-    fi
-    while IFS= read -r -d '' name; do
-        compare_asset_info "$folder" "${name#./}"
-        files=$((files + 1))
-    done < <(cd "$folder" && find . -type f -print0 | sort -z)
-done
-if [ "${#asset_info_failures[@]}" -eq 0 ] && [ "$files" -gt 0 ]; then
-    pass "asset_info.exe matches the Linux build on $files files"
-else
-    fail "asset_info.exe differs from the Linux build on ${#asset_info_failures[@]} of $files files"
-    printf '    %s\n' "${asset_info_failures[@]}"
-fi
+other_text() {
+    tr -d '\r'
+}
+compare_asset_info_on_test_files "asset_info.exe"
 
-# A model whose mesh lies past 2 GiB: offsets that fit a 32-bit long would
-# lose it.
-mkdir -p "$work/big"
-big=$work/big/mesh-past-2gib.3ds
-if ! "$linux/tests/system/sparse_model" "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
-    fail "cannot write a sparse model past 2 GiB"
-elif compare_asset_info "$work/big" "$(basename "$big")" &&
-     [ "$(grep -c '^Koordynaty: ' "$work/info.linux.out")" -eq 3 ]; then
-    pass "asset_info.exe reads a mesh lying past 2 GiB into its file as the Linux build does"
-else
-    fail "asset_info.exe on a mesh past 2 GiB: ${asset_info_failures[-1]:-the Linux build read no mesh}"
-fi
-rm -f "$big"
+compare_asset_info_past_2gib "asset_info.exe"
 
 echo "== model_viewer.exe"
 run=$work/viewer-demo
