@@ -36,12 +36,6 @@ void note(walk_state& w, int64_t offset, const char* format, ...)
 
 uint32_t min_u32(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
-// Records the sink can still take after `count` of them.
-uint32_t room(const walk_state& w, int32_t count)
-{
-    return count < w.sink->capacity ? static_cast<uint32_t>(w.sink->capacity - count) : 0;
-}
-
 // The next min(count, what fits in the block) records, in `*n`; null (and
 // `*n` 0) when the file gives no more.
 const uint8_t* read_block(walk_state& w, uint32_t count, uint32_t record_size, uint32_t* n)
@@ -110,116 +104,118 @@ bool read_object_name(walk_state& w, int64_t offset)
     return true;
 }
 
-bool read_vertex_list(walk_state& w, int64_t offset)
+// One kind of list: its name in notes, its records' name and size, and its
+// count in the report.
+struct list_kind {
+    const char* what;
+    const char* records;
+    uint32_t record_size;
+    list_count* count;
+};
+
+// What every list shares: the count, the records a block at a time, each
+// handed to `keep` (which says whether it stored it) while `room` says the
+// sink has room, the rest skipped, the counts; then `done` with the number
+// stored, the note of a capacity passed and of a list cut short. Returns
+// whether the walk may go on.
+template <class Room, class Keep, class Done>
+bool read_list(walk_state& w, int64_t offset, const list_kind& kind, Room room, Keep keep,
+               Done done)
 {
     uint16_t count;
-    if (!read_count(w, offset, "vertex list", &count))
+    if (!read_count(w, offset, kind.what, &count))
         return false;
-    mesh_sink* s = w.sink;
-    const int32_t first = s->vertex_count;
-    const uint32_t complete = complete_records(w, count, VERTEX_RECORD);
-    const uint32_t stored = min_u32(complete, room(w, first));
-    for (uint32_t k = 0; k < stored;) {
+    const uint32_t size = kind.record_size;
+    const uint32_t complete = complete_records(w, count, size);
+    uint32_t looked = 0, taken = 0, stored = 0;  // records looked at, read from the file, kept
+    while (looked < complete && room()) {
+        const int64_t block_offset = cursor_pos(&w.c);
         uint32_t n;
-        const uint8_t* p = read_block(w, stored - k, VERTEX_RECORD, &n);
+        const uint8_t* block = read_block(w, complete - taken, size, &n);
         if (n == 0)
             break;
-        for (uint32_t j = 0; j < n; ++j, ++k, p += VERTEX_RECORD)
-            s->vertices[first + static_cast<int32_t>(k)] = {f32_at(p), f32_at(p + 4),
-                                                            f32_at(p + 8)};
+        taken += n;
+        for (uint32_t j = 0; j < n && room(); ++j, ++looked)
+            stored += keep(block + j * size, block_offset + static_cast<int64_t>(j) * size) ? 1 : 0;
     }
-    skip_bytes(&w.c, static_cast<uint64_t>(complete - stored) * VERTEX_RECORD);
-    w.vertex_base = static_cast<uint16_t>(first);
-    s->vertex_count = first + static_cast<int32_t>(stored);
-    w.report->vertices.read += complete;
-    w.report->vertices.stored += stored;
-    if (stored < complete)
-        note(w, offset, "vertex list passes the capacity of %d vertices; %u not stored",
-             s->capacity, complete - stored);
-    return report_cut_short(w, offset, "vertex list", complete, count);
+    skip_bytes(&w.c, static_cast<uint64_t>(complete - taken) * size);
+    kind.count->read += complete;
+    kind.count->stored += stored;
+    done(stored);
+    if (looked < complete && !room())
+        note(w, offset, "%s passes the capacity of %d %s; %u not stored", kind.what,
+             w.sink->capacity, kind.records, complete - looked);
+    return report_cut_short(w, offset, kind.what, complete, count);
+}
+
+bool read_vertex_list(walk_state& w, int64_t offset)
+{
+    mesh_sink* s = w.sink;
+    const int32_t first = s->vertex_count;
+    int32_t next = first;
+    return read_list(
+        w, offset, {"vertex list", "vertices", VERTEX_RECORD, &w.report->vertices},
+        [&] { return next < s->capacity; },
+        [&](const uint8_t* p, int64_t) {
+            s->vertices[next++] = {f32_at(p), f32_at(p + 4), f32_at(p + 8)};
+            return true;
+        },
+        [&](uint32_t) {
+            w.vertex_base = static_cast<uint16_t>(first);
+            s->vertex_count = next;
+        });
 }
 
 bool read_face_list(walk_state& w, int64_t offset)
 {
-    uint16_t count;
-    if (!read_count(w, offset, "face list", &count))
-        return false;
     mesh_sink* s = w.sink;
-    const int32_t first = s->face_count;
-    const uint32_t complete = complete_records(w, count, FACE_RECORD);
-    uint32_t dropped_corner = 0, dropped_capacity = 0;
+    uint32_t dropped = 0;
     int64_t first_bad = -1;
-    uint32_t k = 0, taken = 0;  // records looked at; records read from the file
-    while (k < complete && s->face_count < s->capacity) {
-        const int64_t block_offset = cursor_pos(&w.c);
-        uint32_t n;
-        const uint8_t* block = read_block(w, complete - taken, FACE_RECORD, &n);
-        if (n == 0)
-            break;
-        taken += n;
-        uint32_t j = 0;
-        for (; j < n && s->face_count < s->capacity; ++j) {
+    return read_list(
+        w, offset, {"face list", "triangles", FACE_RECORD, &w.report->faces},
+        [&] { return s->face_count < s->capacity; },
+        [&](const uint8_t* p, int64_t record_offset) {
             // The fourth value of a record, its flags, is not used.
-            const uint8_t* p = block + j * FACE_RECORD;
             const mesh_triangle face = {w.vertex_base + u16_at(p), w.vertex_base + u16_at(p + 2),
                                         w.vertex_base + u16_at(p + 4)};
             // A corner past the stored vertices would make drawing read outside the arrays.
             if (face.a >= s->vertex_count || face.b >= s->vertex_count ||
                 face.c >= s->vertex_count) {
                 if (first_bad < 0)
-                    first_bad = block_offset + static_cast<int64_t>(j) * FACE_RECORD;
-                ++dropped_corner;
-                continue;
+                    first_bad = record_offset;
+                ++dropped;
+                return false;
             }
             s->faces[s->face_count++] = face;
-        }
-        k += j;
-    }
-    if (s->face_count >= s->capacity)
-        dropped_capacity = complete - k;
-    skip_bytes(&w.c, static_cast<uint64_t>(complete - taken) * FACE_RECORD);
-    w.report->faces.read += complete;
-    w.report->faces.stored += static_cast<uint32_t>(s->face_count - first);
-    if (dropped_corner > 0)
-        note(w, first_bad,
-             "%u triangle(s) of the face list at offset %lld have a corner at or past vertex "
-             "%d; dropped",
-             dropped_corner, static_cast<long long>(offset), s->vertex_count);
-    if (dropped_capacity > 0)
-        note(w, offset, "face list passes the capacity of %d triangles; %u not stored",
-             s->capacity, dropped_capacity);
-    return report_cut_short(w, offset, "face list", complete, count);
+            return true;
+        },
+        [&](uint32_t) {
+            if (dropped > 0)
+                note(w, first_bad,
+                     "%u triangle(s) of the face list at offset %lld have a corner at or past "
+                     "vertex %d; dropped",
+                     dropped, static_cast<long long>(offset), s->vertex_count);
+        });
 }
 
 // The mapping list belongs to the vertex list read last: its coordinates
 // land at that list's indices.
 bool read_mapping_list(walk_state& w, int64_t offset)
 {
-    uint16_t count;
-    if (!read_count(w, offset, "mapping list", &count))
-        return false;
     mesh_sink* s = w.sink;
     const int32_t first = w.vertex_base;
-    const uint32_t complete = complete_records(w, count, TEXCOORD_RECORD);
-    const uint32_t stored = min_u32(complete, room(w, first));
-    uint32_t k = 0;
-    while (k < stored) {
-        uint32_t n;
-        const uint8_t* p = read_block(w, stored - k, TEXCOORD_RECORD, &n);
-        if (n == 0)
-            break;
-        for (uint32_t j = 0; j < n; ++j, ++k, p += TEXCOORD_RECORD)
-            s->texcoords[first + static_cast<int32_t>(k)] = {f32_at(p), f32_at(p + 4)};
-    }
-    if (s->mapping_stored)
-        s->mapping_stored(s->user, first, static_cast<int32_t>(k));
-    skip_bytes(&w.c, static_cast<uint64_t>(complete - stored) * TEXCOORD_RECORD);
-    w.report->texcoords.read += complete;
-    w.report->texcoords.stored += stored;
-    if (stored < complete)
-        note(w, offset, "mapping list passes the capacity of %d coordinates; %u not stored",
-             s->capacity, complete - stored);
-    return report_cut_short(w, offset, "mapping list", complete, count);
+    int32_t next = first;
+    return read_list(
+        w, offset, {"mapping list", "coordinates", TEXCOORD_RECORD, &w.report->texcoords},
+        [&] { return next < s->capacity; },
+        [&](const uint8_t* p, int64_t) {
+            s->texcoords[next++] = {f32_at(p), f32_at(p + 4)};
+            return true;
+        },
+        [&](uint32_t stored) {
+            if (s->mapping_stored)
+                s->mapping_stored(s->user, first, static_cast<int32_t>(stored));
+        });
 }
 
 // Reads one chunk header and what the flat walk takes from its body.
@@ -272,6 +268,19 @@ void walk(walk_state& w)
 }
 
 }  // namespace
+
+mesh_sink sink_over(mesh_vertex* vertices, mesh_triangle* faces, mesh_uv* texcoords,
+                    int32_t capacity, char* name, int32_t name_size)
+{
+    mesh_sink s;
+    s.vertices = vertices;
+    s.faces = faces;
+    s.texcoords = texcoords;
+    s.capacity = capacity;
+    s.name = name;
+    s.name_size = name_size;
+    return s;
+}
 
 box3 vertex_bounds(const mesh_vertex* vertices, int32_t count)
 {

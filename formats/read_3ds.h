@@ -46,6 +46,11 @@ struct mesh_sink {
     void (*noted)(void* user, const load_note& note) = nullptr;
 };
 
+// A sink over arrays of `capacity` records each and a name buffer, empty,
+// telling no one.
+mesh_sink sink_over(mesh_vertex* vertices, mesh_triangle* faces, mesh_uv* texcoords,
+                    int32_t capacity, char* name, int32_t name_size);
+
 // Records of one kind, over every list of that kind in the file: those the
 // file holds whole, and those the sink kept.
 struct list_count {

@@ -36,13 +36,8 @@ void mapping_stored(void*, int32_t first, int32_t count)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    formats::mesh_sink sink;
-    sink.vertices = vertices;
-    sink.faces = faces;
-    sink.texcoords = texcoords;
-    sink.capacity = CAPACITY;
-    sink.name = name;
-    sink.name_size = sizeof name;
+    formats::mesh_sink sink =
+        formats::sink_over(vertices, faces, texcoords, CAPACITY, name, sizeof name);
     sink.mapping_stored = mapping_stored;
     next_mapping = 0;
     formats::walk_report report;

@@ -36,13 +36,7 @@ struct mesh_arrays {
 
     mesh_sink sink()
     {
-        mesh_sink s;
-        s.vertices = vertices;
-        s.faces = faces;
-        s.texcoords = texcoords;
-        s.capacity = CAPACITY;
-        s.name = name;
-        s.name_size = sizeof name;
+        mesh_sink s = sink_over(vertices, faces, texcoords, CAPACITY, name, sizeof name);
         s.user = this;
         s.mapping_stored = [](void* user, int32_t first, int32_t count) {
             static_cast<mesh_arrays*>(user)->mapped.insert(

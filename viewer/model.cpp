@@ -71,15 +71,11 @@ void print_note(void* user, const formats::load_note& note)
 
 formats::mesh_sink model_sink(Model* model)
 {
-    formats::mesh_sink sink;
-    sink.vertices = model->vertices;
-    sink.faces = model->faces;
-    sink.texcoords = model->texcoords;
-    sink.capacity = MODEL_CAPACITY;
+    formats::mesh_sink sink =
+        formats::sink_over(model->vertices, model->faces, model->texcoords, MODEL_CAPACITY,
+                           model->name, static_cast<int32_t>(sizeof model->name));
     sink.vertex_count = model->vertex_count;
     sink.face_count = model->face_count;
-    sink.name = model->name;
-    sink.name_size = static_cast<int32_t>(sizeof model->name);
     return sink;
 }
 

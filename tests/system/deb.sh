@@ -113,15 +113,6 @@ if man model_viewer 2>/dev/null | grep -q '/usr/share/szablon/demo'; then
 else
     fail "man model_viewer shows no page naming the demo folder"
 fi
-links=$(grep -o '](docs/[^)]*)' /usr/share/doc/szablon/README.md 2>/dev/null | sed 's/^](//; s/)$//' | sort -u)
-missing=""
-for link in $links; do
-    [ -f "/usr/share/doc/szablon/$link" ] || missing+=" $link"
-done
-if [ -n "$links" ] && [ -z "$missing" ]; then
-    pass "the installed README finds the $(wc -w <<<"$links") files it links beside it"
-else
-    fail "the installed README links files the package lacks:${missing:- no links found}"
-fi
+check_readme_links /usr/share/doc/szablon "the installed"
 
 report

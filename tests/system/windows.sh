@@ -356,16 +356,7 @@ if [[ -n "$notices" && "$notices" == *"$(cat "$freeglut/source/freeglut-3.4.0/CO
 else
     fail "THIRD-PARTY-NOTICES.txt is missing or lacks freeglut's or the MinGW-w64 runtime's licence"
 fi
-links=$(grep -o '](docs/[^)]*)' "$folder/README.md" 2>/dev/null | sed 's/^](//; s/)$//' | sort -u)
-missing=""
-for link in $links; do
-    [ -f "$folder/$link" ] || missing+=" $link"
-done
-if [ -n "$links" ] && [ -z "$missing" ]; then
-    pass "the ZIP's README finds the $(wc -w <<<"$links") files it links beside it"
-else
-    fail "the ZIP's README links files the ZIP lacks:${missing:- no links found}"
-fi
+check_readme_links "$folder" "the ZIP's"
 # The folder as Windows writes it, and with forward slashes: the names are
 # joined with the folder's own separator.
 wrong=""
