@@ -89,7 +89,7 @@ cmake --build "$win" -j"$jobs" || die "the Windows build failed"
 echo "== building the Linux programs to compare with in $linux"
 [ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
 cmake --build "$linux" -j"$jobs" --target model_viewer spheres_add spheres_alpha asset_info \
-    make_demo_assets x11_probe sparse_model >/dev/null || die "the Linux build failed"
+    make_demo_assets x11_probe test_files >/dev/null || die "the Linux build failed"
 
 probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)
@@ -259,7 +259,7 @@ fi
 # lose it.
 mkdir -p "$work/big"
 big=$work/big/mesh-past-2gib.3ds
-if ! "$linux/tests/system/sparse_model" "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
+if ! "$linux/tests/system/test_files" sparse-model "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
     fail "cannot write a sparse model past 2 GiB"
 elif compare_asset_info "$work/big" "$(basename "$big")" &&
      [ "$(grep -c '^Koordynaty: ' "$work/info.linux.out")" -eq 3 ]; then
