@@ -7,8 +7,8 @@
 # pages as a person does:
 #   - spheres_add and spheres_alpha: the first frame is the desktop's;
 #   - model_viewer's demo: frame 200 (?frames=200) and the stdout pane are
-#     the desktop's, at device scale factor 1 and, in a 1280 x 960 canvas
-#     against a 1280 x 960 desktop window, at 2;
+#     the desktop's; at device scale factor 2 the canvas is 1280 x 960 and
+#     its frame 50 the desktop's in a 1280 x 960 window;
 #   - ../shared/testdata's fels.3ds and rgb24.bmp picked and dropped, a model
 #     with two textures dropped and its folder picked, a capacity model with
 #     a 4096 x 4096 texture: each frame 1 and stdout the desktop's;
