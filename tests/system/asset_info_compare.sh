@@ -63,13 +63,13 @@ compare_asset_info_on_test_files() {
 }
 
 # compare_asset_info_past_2gib WHAT: a model whose mesh lies past 2 GiB into
-# its file (written sparse by the Linux build's sparse_model), where offsets
+# its file (written sparse by the Linux build's test_files), where offsets
 # that fit a 32-bit long would lose it.
 compare_asset_info_past_2gib() {
     local what=$1 big=$work/big/mesh-past-2gib.3ds
     asset_info_failures=()
     mkdir -p "$work/big"
-    if ! "$linux/tests/system/sparse_model" "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
+    if ! "$linux/tests/system/test_files" sparse-model "$big" || [ "$(stat -c %s "$big")" -le $((1 << 31)) ]; then
         fail "cannot write a sparse model past 2 GiB"
     elif compare_asset_info "$work/big" "$(basename "$big")" &&
          [ "$(grep -c '^Koordynaty: ' "$work/info.linux.out")" -eq 3 ]; then

@@ -1,6 +1,9 @@
 // LD_PRELOAD library that saves one frame of a GLX program and ends it:
 //   FRAME_GRAB_AT=N        the frame to save, counted from 1 by glXSwapBuffers
 //   FRAME_GRAB_TO=OUT.ppm  where to write it (binary PPM, top row first)
+//   FRAME_GRAB_SIZE=WxH    optional: the window size the program asks GLUT
+//                          for, replaced (a page at device pixel ratio 2 draws
+//                          640 x 480 windows as 1280 x 960)
 // The back buffer is read just before the N-th swap, and the program then
 // exits with status 0 at once. The web check compares the pages with these.
 #include <GL/gl.h>
@@ -37,6 +40,18 @@ bool save_back_buffer(Display* display, GLXDrawable drawable, const char* path)
 }
 
 }  // namespace
+
+extern "C" void glutInitWindowSize(int width, int height)
+{
+    static auto next = reinterpret_cast<void (*)(int, int)>(dlsym(RTLD_NEXT, "glutInitWindowSize"));
+    const char* size = std::getenv("FRAME_GRAB_SIZE");
+    int w = 0, h = 0;
+    if (size && std::sscanf(size, "%dx%d", &w, &h) == 2 && w > 0 && h > 0) {
+        width = w;
+        height = h;
+    }
+    next(width, height);
+}
 
 extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
 {

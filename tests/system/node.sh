@@ -26,7 +26,7 @@ bash tools/build_web.sh >/dev/null || die "the web build failed"
 [ -f "$node_program" ] || die "the web build made no $node_program"
 echo "== building the Linux asset_info to compare with in $linux"
 [ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
-cmake --build "$linux" -j2 --target asset_info sparse_model >/dev/null || die "the Linux build failed"
+cmake --build "$linux" -j2 --target asset_info test_files >/dev/null || die "the Linux build failed"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,71 +1,55 @@
 #!/usr/bin/env bash
-# Checks the web pages against the desktop programs: builds the site
-# (tools/build_web.sh) and a viewer page without szablon.bmp, takes the
-# desktop frames under a private Xvfb, and has headless Chromium load each
-# page from a local HTTP server (tests/system/web_check.py):
-#   - spheres_add and spheres_alpha: the first frame matches the desktop's;
-#   - model_viewer: frame 200 (?frames=200 stops it there) matches the
-#     desktop's frame 200, the same angle, and its console holds the desktop
-#     program's standard output;
-#   - model_viewer on a model and a 127 x 64 texture of ../shared/testdata
-#     (skipped where that folder is missing): the texture rescaled as GLU
-#     does it, against the desktop frame;
-#   - model_viewer without szablon.bmp: the error box, and OK ends the page;
-#   - no page logs a WebGL error or an exception.
-# Prints "N passed, M failed" and exits non-zero on any failure.
+# Checks the web pages against the desktop programs, in Debian's headless
+# Chromium driven by Playwright (tests/system/web/check.mjs): builds the site
+# (tools/build_web.sh) and a viewer page without szablon.bmp, writes the
+# files the checks hand the viewer (test_files web), starts a private Xvfb
+# for the desktop frames (frame_grab) and runs the checks, which use the
+# pages as a person does:
+#   - spheres_add and spheres_alpha: the first frame is the desktop's;
+#   - model_viewer's demo: frame 200 (?frames=200) and the stdout pane are
+#     the desktop's; at device scale factor 2 the canvas is 1280 x 960 and
+#     its frame 50 the desktop's in a 1280 x 960 window;
+#   - ../shared/testdata's fels.3ds and rgb24.bmp picked and dropped, a model
+#     with two textures dropped and its folder picked, a capacity model with
+#     a 4096 x 4096 texture: each frame 1 and stdout the desktop's;
+#   - the error box, without szablon.bmp and for a broken texture dropped,
+#     with the desktop's reason; OK ends the program;
+#   - files left out with their line; twenty drops in a row;
+#   - no page logs a WebGL error, an exception or a failed load.
+# The checks that need the shared test data skip where it is missing
+# (SZABLON_TESTDATA, default ../shared/testdata), or fail with
+# SZABLON_REQUIRE_TESTDATA=1. Prints one line per check and
+# "N passed, M failed", exits non-zero on any failure, and leaves the frames
+# (and screenshots and diffs of failures) in build-web/test/.
 # Usage: tests/system/web.sh [DESKTOP_BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 desktop=$(realpath -m "${1:-build}")
-viewer_frame=200
-testdata=${SZABLON_TESTDATA:-../shared/testdata}
+testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 
 source tools/install_packages.sh
-install_packages --no-install-recommends chromium
+install_packages --no-install-recommends chromium nodejs
+# Node from elsewhere (NodeSource's package) brings its own npm.
+command -v npm >/dev/null || install_packages --no-install-recommends npm
 
 [ -f "$desktop/CMakeCache.txt" ] || cmake -S . -B "$desktop" >/dev/null
 cmake --build "$desktop" -j2 \
-    --target model_viewer spheres_add spheres_alpha frame_grab make_demo_assets >/dev/null
+    --target model_viewer spheres_add spheres_alpha frame_grab test_files >/dev/null
 
 work="$PWD/build-web/test"
 rm -rf "$work"
-mkdir -p "$work/demo" "$work/no-texture"
-"$desktop/tools/make_demo_assets" "$work/demo" >/dev/null
-cp "$work/demo/szablon.3ds" "$work/no-texture/"
-bash tools/build_web.sh --assets "$work/demo" --site "$work/site"
-bash tools/build_web.sh --assets "$work/no-texture" --site "$work/site-no-texture" --viewer-only
-checks=()
-if [ -d "$testdata" ]; then
-    mkdir -p "$work/testdata"
-    # Read in place, under the names the viewer opens.
-    ln -s "$(realpath "$testdata/3ds/fels.3ds")" "$work/testdata/szablon.3ds"
-    ln -s "$(realpath "$testdata/bmp/good/rgb24.bmp")" "$work/testdata/szablon.bmp"
-    bash tools/build_web.sh --assets "$work/testdata" --site "$work/site-testdata" --viewer-only
-    checks+=("frame:model_viewer_testdata:site-testdata/model_viewer.html?frames=50:$work/testdata.ppm:$work/testdata.stdout")
-else
-    echo "skipped: model_viewer on $testdata's files (no such folder)"
-fi
+mkdir -p "$work/no-texture-demo"
+"$desktop/tests/system/test_files" web "$work/files"
+bash tools/build_web.sh
+cp build-web/site/demo/szablon.3ds "$work/no-texture-demo/"
+bash tools/build_web.sh --assets "$work/no-texture-demo" --site "$work/site-no-texture" \
+    --viewer-only
 
-# The desktop frames, read from each program's back buffer at the frame asked for.
+# The pinned driver and image libraries; the browser is Debian's.
+(cd tests/system/web && npm ci --no-audit --no-fund --prefer-offline >/dev/null)
+
 source tools/xvfb_session.sh
 start_xvfb
 export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
-grab() {  # grab FRAME OUT.ppm PROGRAM
-    FRAME_GRAB_AT="$1" FRAME_GRAB_TO="$2" LD_PRELOAD="$desktop/tests/system/libframe_grab.so" \
-        timeout 60 "$3"
-}
-for program in spheres_add spheres_alpha; do
-    grab 1 "$work/$program.ppm" "$desktop/spheres/$program"
-done
-(cd "$work/demo" && grab "$viewer_frame" "$work/model_viewer.ppm" \
-    "$desktop/viewer/model_viewer" > "$work/model_viewer.stdout")
-if [ -d "$work/testdata" ]; then
-    (cd "$work/testdata" && grab 50 "$work/testdata.ppm" "$desktop/viewer/model_viewer" \
-        > "$work/testdata.stdout" 2>/dev/null)
-fi
-
-python3 tests/system/web_check.py --site "$work" --out "$work" \
-    "frame:spheres_add:site/spheres_add.html?frames=1:$work/spheres_add.ppm" \
-    "frame:spheres_alpha:site/spheres_alpha.html?frames=1:$work/spheres_alpha.ppm" \
-    "frame:model_viewer:site/model_viewer.html?frames=$viewer_frame:$work/model_viewer.ppm:$work/model_viewer.stdout" \
-    "box:model_viewer_no_texture:site-no-texture/model_viewer.html" "${checks[@]}"
+node tests/system/web/check.mjs --site build-web/site --no-texture-site "$work/site-no-texture" \
+    --files "$work/files" --desktop "$desktop" --testdata "$testdata" --out "$work"

@@ -89,7 +89,7 @@ cmake --build "$win" -j"$jobs" || die "the Windows build failed"
 echo "== building the Linux programs to compare with in $linux"
 [ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
 cmake --build "$linux" -j"$jobs" --target model_viewer spheres_add spheres_alpha asset_info \
-    make_demo_assets x11_probe sparse_model >/dev/null || die "the Linux build failed"
+    make_demo_assets x11_probe test_files >/dev/null || die "the Linux build failed"
 
 probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)

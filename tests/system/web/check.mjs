@@ -1,0 +1,336 @@
+// The web pages in headless Chromium, used as a person uses them, against
+// the desktop programs: frames, the viewer's panes, its box, the scale
+// factor and every page's console. Driven by tests/system/web.sh:
+//   node check.mjs --site DIR --no-texture-site DIR --files DIR --desktop BUILD
+//                  --testdata DIR --out DIR [--only ID]
+// Prints one line per check and "N passed, M failed"; exits 1 on a failure.
+import fs from "node:fs";
+import path from "node:path";
+import { parseArgs } from "node:util";
+
+import {
+    canvasShot, dataset, desktop, drop, expectFrame, expectPane, expectRun, launch, messages,
+    opened, openPage, pick, pickFolder, serve, waitFor,
+} from "./lib.mjs";
+
+const { values: dirs } = parseArgs({
+    options: Object.fromEntries(["site", "no-texture-site", "files", "desktop", "testdata", "out"]
+        .map((name) => [name, { type: "string" }]).concat([["only", { type: "string" }]])),
+});
+for (const name of ["site", "no-texture-site", "files", "desktop", "testdata", "out"]) {
+    if (!dirs[name]) {
+        console.error(`usage: node check.mjs --${name} DIR ... (see its first lines)`);
+        process.exit(2);
+    }
+    dirs[name] = path.resolve(dirs[name]);
+}
+const { files, testdata, out } = dirs;
+const haveTestdata = fs.existsSync(testdata);
+const requireTestdata = (process.env.SZABLON_REQUIRE_TESTDATA || "0") !== "0";
+
+// ---- the files -----------------------------------------------------------
+
+const demo = { model: path.join(dirs.site, "demo/szablon.3ds"),
+               texture: path.join(dirs.site, "demo/szablon.bmp") };
+const fels = { model: path.join(testdata, "3ds/fels.3ds"),
+               texture: path.join(testdata, "bmp/good/rgb24.bmp") };
+const named = path.join(files, "named");
+const namedFiles = ["named.3ds", "Alpha.bmp", "brick.bmp"].map((f) => path.join(named, f));
+// The one named.3ds's first material names (maps\Brick.JPG): not the first by name.
+const namedPair = { model: namedFiles[0], texture: namedFiles[2] };
+const capacity = { model: path.join(files, "capacity.3ds"),
+                   texture: path.join(files, "texture-4096.bmp") };
+const notes = path.join(out, "notes.txt");
+fs.writeFileSync(notes, "Not a model, not a texture.\n");
+
+// The desktop viewer on a model and texture, as szablon.3ds and szablon.bmp.
+const viewer = ({ model, texture }, frames, size) => desktop(dirs.desktop, out, {
+    program: "viewer/model_viewer", frames, size,
+    files: { ...(model && { "szablon.3ds": model }), ...(texture && { "szablon.bmp": texture }) },
+});
+
+const site = (page) => `/site/${page}`;
+
+// ---- checks sharing one shape: a page, files handed to it, its frame -----
+//
+// A page opens (at ?frames=1 unless it says), the viewer's demo run comes to
+// rest, `act` hands it files as a person would, and the run they start
+// (run 2) draws the frame asked for: it must be the desktop program's frame
+// on the same files at the same count, and where `lines` is set (to the
+// count, if it matters) the panes must hold the desktop's standard output
+// and error; `say` is what the page's own list must read, a pattern an item.
+
+const felsSaid = [/^model: fels\.3ds$/, /^texture: rgb24\.bmp$/];
+const namedSaid = [/^model: named\.3ds$/,
+                   /^texture: brick\.bmp, the one the model names \(maps\\Brick\.JPG\)$/];
+const spheres = (program) => () =>
+    desktop(dirs.desktop, out, { program: `spheres/${program}`, frames: 1 });
+
+const frameChecks = [
+    { id: "spheres_add", name: "spheres_add.html: its first frame is the desktop's",
+      page: site("spheres_add.html?frames=1"), reference: spheres("spheres_add") },
+    { id: "spheres_alpha", name: "spheres_alpha.html: its first frame is the desktop's",
+      page: site("spheres_alpha.html?frames=1"), reference: spheres("spheres_alpha") },
+    { id: "demo", name: "model_viewer.html: the demo's frame 200 and lines are the desktop's",
+      page: site("model_viewer.html?frames=200"), reference: () => viewer(demo, 200),
+      lines: true },
+    { id: "picked", name: "fels.3ds and rgb24.bmp picked: frame 1 and lines are the desktop's",
+      testdata: true, act: (p) => pick(p, [fels.model, fels.texture]),
+      reference: () => viewer(fels, 1), lines: true, say: felsSaid },
+    { id: "dropped", name: "fels.3ds and rgb24.bmp dropped: frame 1 and lines are the desktop's",
+      testdata: true, act: (p) => drop(p, [fels.texture, fels.model]),
+      reference: () => viewer(fels, 1), lines: true, say: felsSaid },
+    { id: "named-dropped",
+      name: "a model and two textures dropped over the program: the texture it names is used",
+      act: (p) => drop(p, namedFiles, "frame"), reference: () => viewer(namedPair, 1),
+      lines: true, say: namedSaid },
+    { id: "named-folder", name: "a model's folder picked: the texture it names is used",
+      act: (p) => pickFolder(p, named), reference: () => viewer(namedPair, 1), lines: true,
+      say: namedSaid },
+    { id: "capacity",
+      name: "a capacity model and a 4096 x 4096 texture dropped: shown, all 10001 lines",
+      act: (p) => drop(p, [capacity.model, capacity.texture]),
+      reference: () => viewer(capacity, 1), lines: 10001,
+      say: [/^model: capacity\.3ds$/, /^texture: texture-4096\.bmp$/] },
+    { id: "scale-2",
+      name: "at device scale factor 2: a 1280 x 960 canvas, frame 50 the desktop's at that size",
+      scale: 2, page: site("model_viewer.html?frames=50"),
+      reference: () => viewer(demo, 50, "1280x960"), canvas: [1280, 960] },
+];
+
+async function frameCheck(browser, base, c) {
+    const page = await openPage(browser, base + (c.page || site("model_viewer.html?frames=1")),
+                                c.scale);
+    const viewerPage = await page.locator("#program").count() > 0;
+    if (viewerPage)
+        await expectRun(page, 1, "stopped");
+    else
+        await waitFor(page, "to stop at its last frame",
+                      () => document.documentElement.dataset.state === "stopped");
+    if (c.act) {
+        await c.act(page);
+        await expectRun(page, 2, "stopped");
+    }
+    const said = [];
+    if (c.canvas) {
+        const size = await page.frameLocator("#program").locator("canvas").evaluate(
+            (e) => [e.width, e.height, e.clientWidth, e.clientHeight]);
+        if (String(size) !== String([...c.canvas, 640, 480])) {
+            throw new Error(`the canvas is ${size[0]} x ${size[1]} ` +
+                            `shown at ${size[2]} x ${size[3]}`);
+        }
+        said.push(`canvas ${size[0]} x ${size[1]} at 640 x 480`);
+    }
+    const reference = await c.reference();
+    said.push(expectFrame(await canvasShot(page), reference.frame, out, c.id));
+    if (c.lines) {
+        const lines = await expectPane(page, "stdout", reference.stdout);
+        if (typeof c.lines === "number" && lines !== c.lines)
+            throw new Error(`the desktop printed ${lines} lines, not ${c.lines}`);
+        const errors = await expectPane(page, "stderr", reference.stderr);
+        said.push(`the desktop's ${lines} stdout and ${errors} stderr lines`);
+    }
+    if (c.say)
+        await expectMessages(page, c.say);
+    return said.join("; ");
+}
+
+async function expectMessages(page, patterns) {
+    const items = await messages(page);
+    if (items.length !== patterns.length || !patterns.every((p, i) => p.test(items[i])))
+        throw new Error(`the page says ${JSON.stringify(items)}`);
+}
+
+// ---- the error box -----------------------------------------------------
+
+// The box the page shows must be the desktop's: caption, text and the
+// reason the desktop prints; its stderr pane holds the desktop's lines.
+async function expectBox(page, reference) {
+    if (!reference.box)
+        throw new Error("the desktop program showed no box on these files");
+    await expectPane(page, "stderr", reference.stderr);
+    const box = await page.frameLocator("#program").locator("#error-box").evaluate((b) => ({
+        caption: b.firstElementChild.textContent,
+        text: b.querySelector("#error-detail").parentElement.firstChild.textContent,
+        detail: b.querySelector("#error-detail").textContent,
+    }));
+    if (JSON.stringify(box) !== JSON.stringify(reference.box)) {
+        throw new Error(`the box reads ${JSON.stringify(box)}, ` +
+                        `the desktop ${JSON.stringify(reference.box)}`);
+    }
+    return `box "${box.caption}", "${box.text}", "${box.detail}"`;
+}
+
+async function noTextureBox(browser, base) {
+    const page = await openPage(browser, base + "/no-texture/model_viewer.html?frames=1");
+    await expectRun(page, 1, "box");
+    const model = path.join(dirs["no-texture-site"], "demo/szablon.3ds");
+    const said = await expectBox(page, await viewer({ model }, 1));
+    await page.locator("#program").screenshot({ path: path.join(out, "no-texture.png") });
+    await page.frameLocator("#program").getByRole("button", { name: "OK" }).click();
+    const d = await expectRun(page, 1, "exited");
+    if (d.exitStatus !== "0")
+        throw new Error(`OK ended the program with status ${d.exitStatus}`);
+    if (await page.frameLocator("#program").locator("#error-box").count() !== 0)
+        throw new Error("the box is still there after OK");
+    // The page looks for the demo's texture, which this site lacks: that
+    // one failed load is expected, any other is not.
+    const missing = `${base}/no-texture/demo/szablon.bmp`;
+    page.problems = page.problems.filter((p) => !p.includes(missing));
+    return `${said}; OK ended the program with status 0`;
+}
+
+// The first file of the shared broken BMPs that the desktop viewer refuses.
+async function refusedTexture() {
+    const bad = path.join(testdata, "bmp/bad");
+    for (const name of fs.readdirSync(bad).sort()) {
+        const file = path.join(bad, name);
+        if ((await viewer({ model: demo.model, texture: file }, 1)).box)
+            return file;
+    }
+    throw new Error(`the desktop viewer takes every file of ${bad}`);
+}
+
+async function badTextureThenGood(browser, base) {
+    const bad = await refusedTexture();
+    const page = await openPage(browser, base + site("model_viewer.html?frames=1"));
+    await expectRun(page, 1, "stopped");
+    await drop(page, [bad]);
+    await expectRun(page, 2, "box");
+    const refused = await viewer({ model: demo.model, texture: bad }, 1);
+    const said = await expectBox(page, refused);
+    await expectPane(page, "stdout", refused.stdout);
+    await drop(page, [fels.texture]);
+    await expectRun(page, 3, "stopped");
+    const good = await viewer({ model: demo.model, texture: fels.texture }, 1);
+    await expectPane(page, "stdout", good.stdout);
+    return `${path.basename(bad)}: ${said}; then rgb24.bmp: the demo model again, ` +
+        expectFrame(await canvasShot(page), good.frame, out, "bad-then-good");
+}
+
+// ---- files the page leaves out -------------------------------------------
+
+const refusals = [
+    { id: "refused-notes",
+      name: "a file neither model nor texture dropped: left out with its line, the page works",
+      file: notes,
+      line: /^notes\.txt: left out: neither a model \(\.3ds\) nor a texture \(\.bmp\)$/ },
+    { id: "refused-too-large",
+      name: "a 16384 x 16384 texture dropped: left out with its line, the page works",
+      file: path.join(files, "too-large.bmp"),
+      line: /^too-large\.bmp: left out: a picture of 16384 x 16384 pixels takes 1024 MiB, more / },
+];
+
+async function refusal(browser, base, c) {
+    const page = await openPage(browser, base + site("model_viewer.html?frames=1"));
+    await expectRun(page, 1, "stopped");
+    await drop(page, [c.file]);
+    await waitFor(page, "to say why it left the file out", (name) =>
+        Array.from(document.querySelectorAll("#messages li"))
+            .some((li) => li.textContent.startsWith(name)), path.basename(c.file));
+    await expectMessages(page, [c.line]);
+    const d = await dataset(page);
+    if (d.run !== "1" || d.state !== "stopped")
+        throw new Error(`the run did not stay as it was: ${JSON.stringify(d)}`);
+    // Still working: the next choice is run 2, and right.
+    await drop(page, namedFiles);
+    await expectRun(page, 2, "stopped");
+    const reference = await viewer(namedPair, 1);
+    await expectPane(page, "stdout", reference.stdout);
+    return "run 1 left alone; then run 2 right: " +
+        expectFrame(await canvasShot(page), reference.frame, out, c.id);
+}
+
+// ---- twenty drops ----------------------------------------------------------
+
+async function twentyDrops(browser, base) {
+    const page = await openPage(browser, base + site("model_viewer.html?frames=1"));
+    await expectRun(page, 1, "stopped");
+    for (let i = 0; i < 20; ++i) {
+        const [paths, pair] = i % 2 ? [[demo.model, demo.texture], demo] : [namedFiles, namedPair];
+        await drop(page, paths, i % 4 === 3 ? "frame" : "page");
+        await expectRun(page, i + 2, "stopped");
+        const reference = await viewer(pair, 1);
+        try {
+            await expectPane(page, "stdout", reference.stdout);
+            expectFrame(await canvasShot(page), reference.frame, out, "twenty-drops");
+        } catch (e) {
+            throw new Error(`drop ${i + 1}: ${e.message}`);
+        }
+        const frames = await page.locator("iframe").count();
+        if (frames !== 1)
+            throw new Error(`drop ${i + 1}: ${frames} program frames`);
+    }
+    return "runs 2 to 21 each the desktop's frame and stdout, one program frame";
+}
+
+// ---- the index -----------------------------------------------------------
+
+async function index(browser, base) {
+    const page = await openPage(browser, base + site("index.html"));
+    await waitFor(page, "to show its pictures", () =>
+        Array.from(document.images).every((i) => i.complete && i.naturalWidth > 0));
+    const links = await page.locator("a").evaluateAll((as) => [...new Set(as.map((a) => a.href))]);
+    for (const link of links) {
+        const response = await page.request.get(link);
+        if (!response.ok())
+            throw new Error(`${link}: ${response.status()}`);
+    }
+    const pictures = await page.locator("img").count();
+    return `${pictures} pictures shown, ${links.length} links lead to pages`;
+}
+
+// ---- the runner ----------------------------------------------------------
+
+const checks = [
+    ...frameChecks.map((c) => ({ ...c, run: (b, base) => frameCheck(b, base, c) })),
+    { id: "no-texture",
+      name: "model_viewer.html without szablon.bmp: the desktop's box, and OK ends the program",
+      run: noTextureBox },
+    { id: "bad-texture",
+      name: "a broken texture dropped: the desktop's box; then a good one: the model again",
+      testdata: true, run: badTextureThenGood },
+    ...refusals.map((c) => ({ ...c, run: (b, base) => refusal(b, base, c) })),
+    { id: "twenty-drops", name: "twenty drops in a row: every run right, no WebGL context lost",
+      run: twentyDrops },
+    { id: "index", name: "index.html: its pictures and links", run: index },
+];
+
+const server = await serve({ "/site/": dirs.site, "/no-texture/": dirs["no-texture-site"] });
+const browser = await launch();
+let passed = 0, failed = 0;
+for (const c of checks.filter((c) => !dirs.only || c.id === dirs.only)) {
+    if (c.testdata && !haveTestdata && !requireTestdata) {
+        console.log(`skip - ${c.name}: no shared test data at ${testdata}`);
+        continue;
+    }
+    const started = Date.now();
+    opened.length = 0;
+    let verdict;
+    try {
+        if (c.testdata && !haveTestdata)
+            throw new Error(`the shared test data is required but missing at ${testdata}`);
+        const said = await c.run(browser, server.base);
+        // Every page: no WebGL error, exception or failed load on its console.
+        const problems = opened.flatMap((p) => p.problems);
+        if (problems.length)
+            throw new Error(`its console: ${problems.slice(0, 3).join("; ")}`);
+        verdict = `ok - ${c.name}: ${said}`;
+        ++passed;
+    } catch (e) {
+        verdict = `FAIL - ${c.name}: ${e.message.split("\n")[0]}`;
+        ++failed;
+        // What a person would have seen.
+        for (const [i, page] of opened.entries()) {
+            await page.screenshot({ path: path.join(out, `${c.id}-page${i ? i + 1 : ""}.png`) })
+                .catch(() => {});
+        }
+    }
+    console.log(`${verdict} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+    for (const page of opened)
+        await page.context().close();
+}
+await browser.close();
+server.close();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
