@@ -72,6 +72,8 @@ else
         [ ! -e "$assets/$file" ] || cp "$assets/$file" "$site/demo/"
     done
 fi
+# What the demo holds, so that the page asks for no file it lacks.
+(cd "$site/demo" && printf '[%s]\n' "$(ls | sed 's/.*/"&"/' | paste -sd, -)") >"$site/demo/files.json"
 
 # What the pages carry: our code under LICENSE, Emscripten's runtime and C
 # and C++ libraries compiled in under theirs, as Debian's package states them.

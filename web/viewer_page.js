@@ -348,20 +348,24 @@
 
   // ---- the demo ----------------------------------------------------------
 
-  async function demoFile(name) {
-    try {
-      const response = await fetch("demo/" + name);
-      if (response.ok)
-        return {name: name, bytes: new Uint8Array(await response.arrayBuffer())};
-    } catch (e) {
-      // A site without the file runs the program without it, as a folder would.
-    }
-    return null;
+  // The demo's folder lists what it holds: a file it lacks is not asked
+  // for, and the program runs without it, as in a folder without it.
+  async function demoFile(name, present) {
+    if (!present.includes(name))
+      return null;
+    const response = await fetch("demo/" + name);
+    return response.ok ? {name: name, bytes: new Uint8Array(await response.arrayBuffer())} : null;
   }
 
   (async function() {
-    model = await demoFile("szablon.3ds");
-    texture = await demoFile("szablon.bmp");
+    let present = [];
+    try {
+      present = await (await fetch("demo/files.json")).json();
+    } catch (e) {
+      // A site without a demo starts the program with no files.
+    }
+    model = await demoFile("szablon.3ds", present);
+    texture = await demoFile("szablon.bmp", present);
     const demo = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
     say("The demo: " + (demo.length ? demo.join(" and ") : "no files") +
         ". Open or drop your own .3ds and .bmp files to see them instead.");
