@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "corners.h"
 #include "formats/bmp.h"
 #include "model.h"
 #include "texture.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-// Texture coordinate then position of each corner, in draw_model's order.
 std::vector<float> corners;
 formats::bmp_image texture;
 
@@ -32,18 +32,6 @@ EM_JS(void, fail_page, (const char* why), {
     Module.benchFailed(UTF8ToString(why));
 });
 // clang-format on
-
-void fill_corners(const Model* m)
-{
-    corners.reserve(static_cast<size_t>(m->face_count) * 3 * 5);
-    for (int32_t i = 0; i < m->face_count; ++i) {
-        for (int32_t idx : {m->faces[i].a, m->faces[i].b, m->faces[i].c}) {
-            corners.insert(corners.end(), {m->texcoords[idx].u, m->texcoords[idx].v,
-                                           m->vertices[idx].x, m->vertices[idx].y,
-                                           m->vertices[idx].z});
-        }
-    }
-}
 
 // The first display, once the main loop has reshaped the window: from here
 // on the page calls the frames.
@@ -84,7 +72,7 @@ int main(int argc, char** argv)
         fail_page("cannot load the packed szablon.3ds or szablon.bmp");
         return 1;
     }
-    fill_corners(&model);
+    corners = model_corners(&model);
     glutMainLoop();
     return 0;
 }
