@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "compare.h"
+#include "corners.h"
 #include "model.h"
 #include "texture.h"
 #include "viewer.h"
@@ -26,20 +27,9 @@ GLsizei corner_count = 0;
 
 void note_shown() { shown = true; }
 
-// Texture coordinate then position for each corner, in draw_model's order.
 void fill_corner_buffer(const Model* m)
 {
-    std::vector<GLfloat> corners;
-    corners.reserve(static_cast<size_t>(m->face_count) * 3 * 5);
-    for (int32_t i = 0; i < m->face_count; ++i) {
-        for (int32_t idx : {m->faces[i].a, m->faces[i].b, m->faces[i].c}) {
-            corners.push_back(m->texcoords[idx].u);
-            corners.push_back(m->texcoords[idx].v);
-            corners.push_back(m->vertices[idx].x);
-            corners.push_back(m->vertices[idx].y);
-            corners.push_back(m->vertices[idx].z);
-        }
-    }
+    const std::vector<GLfloat> corners = model_corners(m);
     corner_count = static_cast<GLsizei>(corners.size() / 5);
     glGenBuffers(1, &corner_buffer);
     glBindBuffer(GL_ARRAY_BUFFER, corner_buffer);

@@ -9,7 +9,8 @@
 # -DSZABLON_BENCH=ON, writes its inputs and logs under BUILD_FOLDER. The
 # shared models are read from ../shared/testdata unless SZABLON_TESTDATA says
 # otherwise. The frame and start-up comparisons run on a private Xvfb with
-# Mesa's llvmpipe.
+# Mesa's llvmpipe; the browser's frame in Debian's headless Chromium, with
+# the page built by Emscripten (bench/web/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -71,6 +72,7 @@ export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 # more and shorter repetitions here, so that both sides see the same load.
 compare frame "$bin/bench_frame" --model="$inputs/capacity/szablon.3ds" \
     --texture="$inputs/capacity/szablon.bmp" --benchmark_repetitions=21 --benchmark_min_time=0.2
+compare web-frame bash bench/web/run.sh --assets="$inputs/capacity" --build="$build/web"
 compare startup-demo "$bin/bench_startup" --assets="demo:$inputs/demo" --benchmark_repetitions=15 \
     --steps-tsv="$steps_tsv"
 compare startup-capacity "$bin/bench_startup" --assets="capacity:$inputs/capacity" \
@@ -91,8 +93,10 @@ gnuplot -e "models='$results/3ds.dat'; pictures='$results/bmp.dat'; out='$root/d
 
 # ---- the table ------------------------------------------------------------
 renderer=$(sed -n 's/^renderer: \([^;]*\);.*/\1/p' "$results/frame.err" | head -n 1)
+browser=$(sed -n 's/^browser: \(.*\)/\1/p' "$results/web-frame.err" | head -n 1)
+emscripten=$(emcc --version | sed -n 's/.*emcc ([^)]*) \([0-9.]*\).*/\1/p' | head -n 1)
 commit=$(git rev-parse --short HEAD)
-git diff --quiet HEAD -- formats viewer bench || commit="$commit with local changes"
+git diff --quiet HEAD -- formats viewer web bench || commit="$commit with local changes"
 table=$results/table.md
 {
     echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC') on commit $commit:"
@@ -101,6 +105,7 @@ table=$results/table.md
          "$(free -g | awk '/^Mem:/ { print $2 }') GiB; $(. /etc/os-release && echo "$PRETTY_NAME"), Linux $(uname -r)"
     echo "- compiler: $(g++ --version | head -n 1), CMake build type RelWithDebInfo (-O2 -g)"
     echo "- renderer: $renderer on Xvfb, 640 × 480 window"
+    echo "- browser: $browser, 640 × 480 canvas; the page built by Emscripten $emscripten with -O2"
     echo "- load average (1, 5, 15 min) before: $load_before; after: $load_after"
     echo "- each time is the median of $(cut -f11 "$tsv" | sort -n | head -n 1) or more repetitions," \
          "ours, the peer's and the floor's (where there is one) shuffled together in one process"
@@ -111,6 +116,7 @@ table=$results/table.md
         function peer_goal(what, input) {
             if (what == "bmp_decode") return "0.25"
             if (what == "3ds_load") return input == "capacity" ? "0.15" : "0.50"
+            if (what == "web_frame") return "1.3"
             return ""
         }
         function floor_goal(what, input) {
@@ -124,7 +130,8 @@ table=$results/table.md
         }
         {
             what = $1 == "3ds_load" ? "3DS load + normalise" : $1 == "bmp_decode" ? "BMP decode" : \
-                   $1 == "frame" ? "one frame" : "start-up to first swap"
+                   $1 == "frame" ? "one frame" : $1 == "web_frame" ? "one frame in the browser" : \
+                   "start-up to first swap"
             rate = $8 == "" ? "" : $9 " vs " $10 " " $8
             if ($12 != "") rate = rate "; calling thread " $12 " vs " $13 " ms CPU"
             floor_ms = $14 == "" ? "—" : $14 " ms"

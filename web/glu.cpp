@@ -112,13 +112,13 @@ void gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
     sphere_point(t, 0, 0);
     for (int k = 0; k <= slices; ++k)
         sphere_point(t, inside ? k : slices - k, 1);
-    glEnd();
+    web_end();
 
     web_begin(GL_TRIANGLE_FAN);
     sphere_point(t, slices, stacks);
     for (int k = 0; k <= slices; ++k)
         sphere_point(t, inside ? slices - k : k, stacks - 1);
-    glEnd();
+    web_end();
 
     for (int j = 1; j < stacks - 1; ++j) {
         web_begin(GL_TRIANGLE_STRIP);
@@ -126,7 +126,7 @@ void gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
             sphere_point(t, i, inside ? j : j + 1);
             sphere_point(t, i, inside ? j + 1 : j);
         }
-        glEnd();
+        web_end();
     }
 }
 

@@ -1,6 +1,6 @@
 // Included ahead of every source of the programs in the web build (-include):
-// sends the GL calls the browser's emulation gets wrong to web/, so the
-// sources stay exactly those of the desktop build.
+// sends the GL calls the browser's emulation gets wrong, or makes slow, to
+// web/, so the sources stay exactly those of the desktop build.
 #pragma once
 
 #include <GL/glut.h>
@@ -18,7 +18,9 @@
 #define glColor4f web_color_4f
 #define glNormal3f web_normal_3f
 #define glBegin web_begin
+#define glTexCoord2f web_tex_coord_2f
 #define glVertex3f web_vertex_3f
+#define glEnd web_end
 #define glShadeModel web_shade_model
 #define glBindTexture web_bind_texture
 #define glTexImage2D web_tex_image_2d

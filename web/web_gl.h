@@ -1,7 +1,8 @@
 // What the browser's GL lacks for our programs, filled in by web/: the
 // fixed-function lighting, texture names and texture formats of desktop
-// OpenGL 1.x, and the page's frame hook. The programs reach these through
-// redirect_gl.h; the GLU subset keeps GLU's own names (web/glu.cpp).
+// OpenGL 1.x, immediate mode drawn a primitive at a time, and the page's
+// frame hook. The programs reach these through redirect_gl.h; the GLU
+// subset keeps GLU's own names (web/glu.cpp).
 #pragma once
 
 #include <GL/gl.h>
@@ -19,8 +20,12 @@ void web_color_3fv(const GLfloat* v);
 void web_color_4fv(const GLfloat* v);
 void web_color_4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
 void web_normal_3f(GLfloat x, GLfloat y, GLfloat z);
+// A primitive's vertices are gathered from web_begin to web_end, which draws
+// them with one call into the emulation.
 void web_begin(GLenum mode);
+void web_tex_coord_2f(GLfloat s, GLfloat t);
 void web_vertex_3f(GLfloat x, GLfloat y, GLfloat z);
+void web_end();
 void web_shade_model(GLenum mode);
 
 // Textures: names the program picks itself (0 included), component counts
