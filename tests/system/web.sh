@@ -15,6 +15,7 @@
 #   - the error box, without szablon.bmp and for a broken texture dropped,
 #     with the desktop's reason; OK ends the program;
 #   - files left out with their line; twenty drops in a row;
+#   - the zip the build packs, unpacked: its licences, and the viewer runs;
 #   - no page logs a WebGL error, an exception or a failed load.
 # The checks that need the shared test data skip where it is missing
 # (SZABLON_TESTDATA, default ../shared/testdata), or fail with
@@ -41,6 +42,10 @@ rm -rf "$work"
 mkdir -p "$work/no-texture-demo"
 "$desktop/tests/system/test_files" web "$work/files"
 bash tools/build_web.sh
+# The site as released: the zip the build packs, unpacked.
+zip=$(ls "$PWD"/build-web/szablon-*-web.zip | head -n 1)
+mkdir -p "$work/zip"
+(cd "$work/zip" && cmake -E tar xf "$zip")
 cp build-web/site/demo/szablon.3ds "$work/no-texture-demo/"
 bash tools/build_web.sh --assets "$work/no-texture-demo" --site "$work/site-no-texture" \
     --viewer-only
@@ -52,4 +57,5 @@ source tools/xvfb_session.sh
 start_xvfb
 export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 node tests/system/web/check.mjs --site build-web/site --no-texture-site "$work/site-no-texture" \
+    --zip-site "$(ls -d "$work"/zip/szablon-*-web | head -n 1)" \
     --files "$work/files" --desktop "$desktop" --testdata "$testdata" --out "$work"

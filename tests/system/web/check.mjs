@@ -1,8 +1,8 @@
 // The web pages in headless Chromium, used as a person uses them, against
 // the desktop programs: frames, the viewer's panes, its box, the scale
 // factor and every page's console. Driven by tests/system/web.sh:
-//   node check.mjs --site DIR --no-texture-site DIR --files DIR --desktop BUILD
-//                  --testdata DIR --out DIR [--only ID]
+//   node check.mjs --site DIR --no-texture-site DIR --zip-site DIR --files DIR
+//                  --desktop BUILD --testdata DIR --out DIR [--only ID]
 // Prints one line per check and "N passed, M failed"; exits 1 on a failure.
 import fs from "node:fs";
 import path from "node:path";
@@ -14,10 +14,11 @@ import {
 } from "./lib.mjs";
 
 const { values: dirs } = parseArgs({
-    options: Object.fromEntries(["site", "no-texture-site", "files", "desktop", "testdata", "out"]
+    options: Object.fromEntries(["site", "no-texture-site", "zip-site", "files", "desktop",
+                                 "testdata", "out"]
         .map((name) => [name, { type: "string" }]).concat([["only", { type: "string" }]])),
 });
-for (const name of ["site", "no-texture-site", "files", "desktop", "testdata", "out"]) {
+for (const name of ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"]) {
     if (!dirs[name]) {
         console.error(`usage: node check.mjs --${name} DIR ... (see its first lines)`);
         process.exit(2);
@@ -276,6 +277,23 @@ async function index(browser, base) {
     return `${pictures} pictures shown, ${links.length} links lead to pages`;
 }
 
+// ---- the site as released --------------------------------------------------
+
+// The zip, unpacked and served as it is: the licences beside the pages, and
+// the viewer's demo running.
+async function releasedSite(browser, base) {
+    const folder = dirs["zip-site"];
+    for (const file of ["LICENSE", "THIRD-PARTY-NOTICES.txt", "index.html", "model_viewer.html"]) {
+        if (!fs.existsSync(path.join(folder, file)))
+            throw new Error(`the zip lacks ${file}`);
+    }
+    if (!fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8").includes("Emscripten"))
+        throw new Error("THIRD-PARTY-NOTICES.txt does not name Emscripten");
+    const page = await openPage(browser, base + "/zip/model_viewer.html?frames=1");
+    await expectRun(page, 1, "stopped");
+    return "LICENSE and the notices beside the pages; the viewer's demo runs from it";
+}
+
 // ---- the runner ----------------------------------------------------------
 
 const checks = [
@@ -290,9 +308,11 @@ const checks = [
     { id: "twenty-drops", name: "twenty drops in a row: every run right, no WebGL context lost",
       run: twentyDrops },
     { id: "index", name: "index.html: its pictures and links", run: index },
+    { id: "zip", name: "the site's zip, unpacked and served", run: releasedSite },
 ];
 
-const server = await serve({ "/site/": dirs.site, "/no-texture/": dirs["no-texture-site"] });
+const server = await serve({ "/site/": dirs.site, "/no-texture/": dirs["no-texture-site"],
+                             "/zip/": dirs["zip-site"] });
 const browser = await launch();
 let passed = 0, failed = 0;
 for (const c of checks.filter((c) => !dirs.only || c.id === dirs.only)) {
