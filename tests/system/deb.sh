@@ -68,11 +68,7 @@ if window=$("$probe" find Szablon 30) && "$probe" frame "$window" "$out/viewer.p
 else
     fail "the installed model_viewer showed no window with a picture"
 fi
-deadline=$((SECONDS + 20))
-while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
-    sleep 0.05
-done
-if kill -0 "$pid" 2>/dev/null; then
+if ! ended_within "$pid" 20; then
     kill "$pid"
     fail "the installed model_viewer still runs 20 s after its window was closed"
 elif wait "$pid"; then

@@ -115,15 +115,6 @@ start_exe() {
         >"$output.out" 2>"$output.err" &
 }
 
-# Waits up to $2 seconds for process $1 to end; true if it did.
-ended_within() {
-    local pid=$1 deadline=$((SECONDS + $2))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.05
-    done
-}
-
 # Waits up to $2 seconds for process $1 to end; then its status is in $ended.
 # One that does not end is stopped with everything else Wine runs, so that
 # no window of it is left for the next check to find.
