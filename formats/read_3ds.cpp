@@ -12,11 +12,12 @@ namespace {
 
 struct walk_state {
     cursor c;
-    mesh_sink* sink;
-    walk_report* report;
-    uint16_t vertex_base;  // first vertex of the mesh read last
+    mesh_sink* sink = nullptr;
+    walk_report* report = nullptr;
+    uint16_t vertex_base = 0;  // first vertex of the mesh read last
     // Lists are taken a block of records at a time and taken apart here:
-    // one call per field was most of the reader's cost.
+    // one call per field was most of the reader's cost. Not cleared: each
+    // block is read before it is used.
     uint8_t block[1 << 14];
 };
 
@@ -299,7 +300,7 @@ box3 vertex_bounds(const mesh_vertex* vertices, int32_t count)
 
 void read_3ds(const void* data, size_t size, mesh_sink* sink, walk_report* report)
 {
-    walk_state w{};
+    walk_state w;
     w.sink = sink;
     w.report = report;
     cursor_over_memory(&w.c, data, size);
@@ -309,7 +310,7 @@ void read_3ds(const void* data, size_t size, mesh_sink* sink, walk_report* repor
 void read_3ds_file(FILE* file, mesh_sink* sink, walk_report* report)
 {
     uint8_t window[CURSOR_WINDOW];
-    walk_state w{};
+    walk_state w;
     w.sink = sink;
     w.report = report;
     cursor_over_file(&w.c, file, window, sizeof window);
