@@ -23,8 +23,8 @@
   const root = document.documentElement;
   const stage = document.getElementById("stage");
   const messages = document.getElementById("messages");
-  const framesAsked = /^[0-9]+$/.test(new URLSearchParams(location.search).get("frames") || "")
-      ? new URLSearchParams(location.search).get("frames") : null;
+  const frames = new URLSearchParams(location.search).get("frames") || "";
+  const framesAsked = /^[0-9]+$/.test(frames) ? frames : null;
   const modelFiles = createModelFiles();
 
   let model = null;    // {name, bytes}: what the next run opens as szablon.3ds
