@@ -3,10 +3,10 @@
 # prints each ratio, and rewrites the results part of docs/benchmarks.md and
 # the plot docs/benchmarks.png from this run's figures.
 #
-#   bash bench/run.sh [BUILD_FOLDER]      (default: build-bench)
+#   bash bench/run.sh
 #
-# Installs what it needs with apt-get (sudo only when not root), builds with
-# -DSZABLON_BENCH=ON, writes its inputs and logs under BUILD_FOLDER. The
+# Installs what it needs with apt-get (sudo only when not root), builds the
+# bench preset into build-bench/, and writes its inputs and logs there. The
 # shared models are read from ../shared/testdata unless SZABLON_TESTDATA says
 # otherwise. The frame and start-up comparisons run on a private Xvfb with
 # Mesa's llvmpipe; the browser's frame in Debian's headless Chromium, with
@@ -14,15 +14,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$(realpath -m "${1:-build-bench}")
+build=$root/build-bench
 testdata=${SZABLON_TESTDATA:-$root/../shared/testdata}
 
-source tools/install_packages.sh
+source scripts/lib.sh
 install_packages --no-install-recommends cmake g++ make pkg-config freeglut3-dev \
     libglu1-mesa-dev libgl1-mesa-dri libx11-dev xvfb xauth libbenchmark-dev lib3ds-dev \
     libstb-dev gnuplot-nox
-cmake -S . -B "$build" -DSZABLON_BENCH=ON -DSZABLON_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)"
+cmake --workflow --preset bench
 
 bin=$build/bench
 inputs=$build/bench-inputs
@@ -57,22 +56,20 @@ compare() {
 }
 
 for n in 625 2500 5000; do
-    compare "3ds-$n" "$bin/bench_loaders" --3ds="model-$n:$inputs/model-$n.3ds"
+    compare "3ds-$n" "$bin/bench_formats" --3ds="model-$n:$inputs/model-$n.3ds"
 done
-compare 3ds-capacity "$bin/bench_loaders" --3ds="capacity:$inputs/model-10000.3ds"
-compare 3ds-largest "$bin/bench_loaders" --3ds="$(basename "$largest"):$largest"
+compare 3ds-capacity "$bin/bench_formats" --3ds="capacity:$inputs/model-10000.3ds"
+compare 3ds-largest "$bin/bench_formats" --3ds="$(basename "$largest"):$largest"
 for size in 256x256 1024x1024 1021x1024 4096x4096; do
-    compare "bmp-$size" "$bin/bench_loaders" --bmp="$size:$inputs/bmp-$size.bmp"
+    compare "bmp-$size" "$bin/bench_formats" --bmp="$size:$inputs/bmp-$size.bmp"
 done
 
-source tools/xvfb_session.sh
 start_xvfb
-export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 # llvmpipe draws on threads that compete with whatever else the machine runs:
 # more and shorter repetitions here, so that both sides see the same load.
 compare frame "$bin/bench_frame" --model="$inputs/capacity/szablon.3ds" \
     --texture="$inputs/capacity/szablon.bmp" --benchmark_repetitions=21 --benchmark_min_time=0.2
-compare web-frame bash bench/web/run.sh --assets="$inputs/capacity" --build="$build/web"
+compare web-frame bash bench/web/run.sh --assets="$inputs/capacity"
 compare startup-demo "$bin/bench_startup" --assets="demo:$inputs/demo" --benchmark_repetitions=15 \
     --steps-tsv="$steps_tsv"
 compare startup-capacity "$bin/bench_startup" --assets="capacity:$inputs/capacity" \

@@ -1,37 +1,39 @@
 #!/usr/bin/env bash
-# The README's test command: installs what the build and the tests need on
-# a fresh Debian machine, builds everything and runs every test. Needs no
-# display: the end-to-end tests start a private Xvfb of their own.
+# The README's test command: installs what the builds and the tests need on
+# a fresh Debian machine, then runs every build's tests through its preset
+# (CMakePresets.json) and the system checks. Needs no display: the
+# end-to-end tests start a private Xvfb of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
-source tools/install_packages.sh
 install_packages cmake g++ make pkg-config libgtest-dev \
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev libpng-dev \
     xvfb xauth x11-apps x11-utils xdotool apitrace imagemagick \
-    clang libclang-rt-dev valgrind dpkg-dev file
+    clang libclang-rt-dev valgrind dpkg-dev file gcovr
 
 # Tests that read the shared test data skip without it, unless the run
 # requires it (CI does, with SZABLON_REQUIRE_TESTDATA=1).
 export SZABLON_TESTDATA=${SZABLON_TESTDATA:-$PWD/../shared/testdata}
 if [ ! -d "$SZABLON_TESTDATA" ]; then
-    if [ "${SZABLON_REQUIRE_TESTDATA:-0}" != 0 ]; then
-        echo "run_all.sh: the shared test data is required but missing at $SZABLON_TESTDATA" >&2
-        exit 1
-    fi
+    [ "${SZABLON_REQUIRE_TESTDATA:-0}" = 0 ] ||
+        die "the shared test data is required but missing at $SZABLON_TESTDATA"
     echo "run_all.sh: no shared test data at $SZABLON_TESTDATA; the tests that need it are skipped" >&2
 fi
 
-cmake -S . -B build -DSZABLON_TESTDATA="$SZABLON_TESTDATA"
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+# Every test, in the plain build and with the sanitizers.
+cmake --workflow --preset default
+cmake --workflow --preset asan
 
-# The same tests built with the address and undefined-behaviour sanitizers.
-cmake -S . -B build-asan -DSZABLON_SANITIZE=ON -DSZABLON_TESTDATA="$SZABLON_TESTDATA"
-cmake --build build-asan -j"$(nproc)"
-(source tests/sanitizer_env.sh && ctest --test-dir build-asan --output-on-failure -j"$(nproc)")
+# The formats library's coverage by its unit tests, against a floor that
+# rises as cases come.
+cmake --workflow --preset coverage
+gcovr --root . --filter 'formats/' --exclude-throw-branches --exclude-unreachable-branches \
+    --print-summary --txt build-coverage/coverage.txt \
+    --fail-under-line 96 --fail-under-branch 92 build-coverage
+sed -n '/^File/,$p' build-coverage/coverage.txt | grep -v '100%' || true
 
-# Both readers under libFuzzer: the regression corpus, then a bounded run each.
+# The readers under libFuzzer: the regression corpus, then a bounded run each.
 bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
 
 # The system checks: the Windows build under Wine beside this one, with its

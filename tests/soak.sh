@@ -2,23 +2,24 @@
 # Runs the end-to-end tests N times in a row (default 20) while two busy
 # loops hold both cores, to show that no test decides on a guess of time.
 #
-#   bash tests/soak.sh [N]        (builds into $SOAK_BUILD, default build/)
+#   bash tests/soak.sh [N]        (the default preset's build/)
 #
 # Prints "N passed, 0 failed", or the tests that failed, with the log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 runs=${1:-20}
-build=${SOAK_BUILD:-build}
-[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+build=build
+cmake --preset default >/dev/null
+cmake --build --preset default >/dev/null
 
 burn() { while :; do :; done; }
 burn &
 burner1=$!
 burn &
 burner2=$!
-trap 'kill "$burner1" "$burner2" 2>/dev/null || true' EXIT
+on_exit 'kill "$burner1" "$burner2" 2>/dev/null' 
 
 log="$build/soak.log"
 echo "soak: the end-to-end tests $runs times with both cores busy (log in $log)"

@@ -30,19 +30,13 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-source tools/install_packages.sh
-install_packages --no-install-recommends emscripten cmake make g++ python3
-# Debian's emscripten finds its JavaScript packages only here.
-export NODE_PATH=/usr/share/nodejs
-jobs=$(nproc)
-[ "$jobs" -le 2 ] || jobs=2
+source scripts/lib.sh
+install_packages --no-install-recommends emscripten cmake make g++ python3 \
+    freeglut3-dev libglu1-mesa-dev libx11-dev
 
 out="$PWD/build-web"
-mkdir -p "$out"
-# -O2: -O3 links take twice as long for pages no faster to the eye.
-emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
-cmake --build "$out/cmake" -j"$jobs" --target "${targets[@]}" "${node_targets[@]}"
+cmake --preset web >/dev/null
+cmake --build --preset web --target "${targets[@]}" "${node_targets[@]}"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/cmake/CMakeCache.txt")
 
 zip=""
@@ -65,8 +59,10 @@ cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png
 
 # The demo the viewer's page shows until a visitor opens files of their own.
 if [ -z "$assets" ]; then
-    g++ -std=c++17 -O2 -I. -o "$out/make_demo_assets" tools/make_demo_assets.cpp formats/writer.cpp
-    "$out/make_demo_assets" "$site/demo" 2>/dev/null
+    # Made by the host's own tool, from the package build.
+    cmake --preset release >/dev/null
+    cmake --build --preset release --target make_demo_assets >/dev/null
+    build-release/tools/make_demo_assets "$site/demo" 2>/dev/null
 else
     for file in szablon.3ds szablon.bmp; do
         [ ! -e "$assets/$file" ] || cp "$assets/$file" "$site/demo/"

@@ -1,32 +1,32 @@
 #!/usr/bin/env bash
-# Installs what model_viewer needs on a fresh Debian machine, builds it,
-# writes the demo assets into run/ and starts the viewer there.
+# Installs what model_viewer needs on a fresh Debian machine, builds it (the
+# release preset), writes the demo assets into run/ and starts the viewer
+# there.
 #
 # With a display the viewer opens on it and runs until its window is closed.
 # Without one it runs under a private Xvfb: a screenshot of its window is
 # saved after two seconds as run/screenshot.png, and the viewer is ended.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-source tools/install_packages.sh
+source scripts/lib.sh
 install_packages cmake g++ make pkg-config freeglut3-dev libglu1-mesa-dev \
     libgl1-mesa-dri libx11-dev xvfb xauth x11-apps xdotool imagemagick
 
-cmake -S . -B build-demo -DSZABLON_TESTS=OFF
-cmake --build build-demo -j"$(nproc)"
+cmake --preset release
+cmake --build --preset release
+build="$PWD/build-release"
 
 run="$PWD/run"
 mkdir -p "$run"
-build-demo/tools/make_demo_assets "$run"
+"$build/tools/make_demo_assets" "$run"
 cd "$run"
 
 if [ -n "${DISPLAY:-}" ]; then
-    exec ../build-demo/viewer/model_viewer
+    exec "$build/viewer/model_viewer"
 fi
 
-source ../tools/xvfb_session.sh
 start_xvfb
-../build-demo/viewer/model_viewer > loading.txt &
+"$build/viewer/model_viewer" > loading.txt &
 viewer=$!
 sleep 2
 capture_window '^Szablon$' screenshot.png

@@ -6,10 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 docs="$PWD/docs"
-source tools/xvfb_session.sh
+source scripts/lib.sh
 start_xvfb
-# The same software renderer the tests judge the pictures on.
-export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 
 for program in spheres_add spheres_alpha; do
     "$build/spheres/$program" &

@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 docs="$PWD/docs"
 work=$(mktemp -d)
-source tools/xvfb_session.sh
+source scripts/lib.sh
+on_exit 'rm -rf "$work"'
 start_xvfb
-trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 "$build/tools/make_demo_assets" "$work"
 (cd "$work" && exec "$build/viewer/model_viewer" >/dev/null) &

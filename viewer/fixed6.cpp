@@ -3,13 +3,12 @@
 // m below 2^24, so below 2^23 in magnitude its value times 10^6 is m × 10^6
 // (under 2^44) over 2^s: one shift gives the six decimals and the bits shifted
 // out decide printf's rounding exactly. Whole numbers from 2^23 up,
-// infinities and NaNs are rare here and go to std::to_chars, which gives
-// printf's bytes for them too. tests/fixed6_test.cpp checks all of it
-// against printf.
+// infinities and NaNs are rare here and go to snprintf itself.
+// tests/unit/fixed6_test.cpp checks all of it against printf.
 #include "fixed6.h"
 
-#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 // The digits are packed into a 64-bit word whose first byte goes first.
@@ -41,9 +40,11 @@ uint64_t six_digits(uint32_t fraction)
 
 char* write_large(char* out, float value)
 {
-    return std::to_chars(out, out + FIXED6_LONGEST, static_cast<double>(value),
-                         std::chars_format::fixed, 6)
-        .ptr;
+    // The longest is "-" and 39 digits, the point and six more: it fits.
+    char text[FIXED6_LONGEST + 1];
+    const int length = std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
+    std::memcpy(out, text, static_cast<size_t>(length));
+    return out + length;
 }
 
 }  // namespace

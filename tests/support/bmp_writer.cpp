@@ -4,7 +4,7 @@
 
 #include "formats/writer.h"
 
-namespace e2e {
+namespace test_support {
 
 using namespace formats;
 
@@ -91,4 +91,4 @@ std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
     return out;
 }
 
-}  // namespace e2e
+}  // namespace test_support

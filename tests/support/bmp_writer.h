@@ -7,7 +7,7 @@
 
 #include "formats/format_bmp.h"
 
-namespace e2e {
+namespace test_support {
 
 // What the file holds.
 struct bmp_spec {
@@ -33,4 +33,4 @@ std::vector<uint8_t> make_bmp(const bmp_spec& spec);
 std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
                                    const std::vector<uint32_t>& values);
 
-}  // namespace e2e
+}  // namespace test_support

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace e2e {
+namespace test_support {
 
 temp_folder::temp_folder(const std::string& tag)
 {
@@ -61,4 +61,4 @@ bool testdata_required()
     return value && *value && std::strcmp(value, "0") != 0;
 }
 
-}  // namespace e2e
+}  // namespace test_support

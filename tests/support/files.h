@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace e2e {
+namespace test_support {
 
 // A folder of its own under $TMPDIR (or /tmp), removed with everything in it
 // when the object goes. Throws std::runtime_error when it cannot be made.
@@ -40,15 +40,15 @@ std::string missing_testdata();
 // missing folder then fails the tests that need it instead of skipping them.
 bool testdata_required();
 
-}  // namespace e2e
+}  // namespace test_support
 
 // Opens a test that reads the shared test data: skips it with the reason when
 // the folder is missing, or fails it where the run requires the data.
 #define REQUIRE_TESTDATA()                                       \
     do {                                                         \
-        const std::string szablon_missing = e2e::missing_testdata(); \
+        const std::string szablon_missing = test_support::missing_testdata(); \
         if (!szablon_missing.empty()) {                          \
-            if (e2e::testdata_required())                        \
+            if (test_support::testdata_required())                        \
                 FAIL() << szablon_missing;                       \
             GTEST_SKIP() << szablon_missing;                     \
         }                                                        \

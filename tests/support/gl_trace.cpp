@@ -9,7 +9,7 @@
 
 #include "support/files.h"
 
-namespace e2e {
+namespace test_support {
 namespace {
 
 std::string trim(const std::string& text)
@@ -263,4 +263,4 @@ std::optional<gl_trace> record_trace(Display* display, const std::vector<std::st
     return trace;
 }
 
-}  // namespace e2e
+}  // namespace test_support

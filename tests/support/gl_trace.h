@@ -16,7 +16,7 @@
 #include "support/process.h"
 #include "support/window.h"
 
-namespace e2e {
+namespace test_support {
 
 struct gl_call {
     unsigned long number = 0;       // apitrace's call number
@@ -84,4 +84,4 @@ gl_trace parse_trace_dump(const std::string& dump);
 // parentheses and quoted strings whole.
 std::vector<std::string> split_arguments(const std::string& list);
 
-}  // namespace e2e
+}  // namespace test_support

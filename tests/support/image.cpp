@@ -10,7 +10,7 @@
 
 #include <png.h>
 
-namespace e2e {
+namespace test_support {
 
 rgb_image::rgb_image(int width, int height)
     : width(width), height(height), rgb(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0) * 3)
@@ -175,4 +175,4 @@ std::string artifact_path(const std::string& file_name)
     return folder + "/" + file_name;
 }
 
-}  // namespace e2e
+}  // namespace test_support

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace test_support {
 
 struct rgb_pixel {
     std::uint8_t r = 0, g = 0, b = 0;
@@ -57,4 +57,4 @@ std::optional<rgb_image> read_png(const std::string& path);
 // or ./e2e-artifacts under the test's working directory (made on demand).
 std::string artifact_path(const std::string& file_name);
 
-}  // namespace e2e
+}  // namespace test_support

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace e2e {
+namespace test_support {
 namespace {
 
 std::string temp_file(const char* tag)
@@ -245,4 +245,4 @@ run_result run_program(const std::vector<std::string>& argv, std::chrono::millis
     return result;
 }
 
-}  // namespace e2e
+}  // namespace test_support

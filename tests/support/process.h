@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace e2e {
+namespace test_support {
 
 struct exit_status {
     bool exited = false;  // ended by exit(); `code` holds the status
@@ -90,4 +90,4 @@ run_result run_program(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30),
                       const spawn_options& options = {});
 
-}  // namespace e2e
+}  // namespace test_support

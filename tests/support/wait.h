@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-namespace e2e {
+namespace test_support {
 
 // Asks `ready` every `interval` until it answers true or `timeout` has
 // passed; returns its last answer. Never decides by the clock alone: the
@@ -23,4 +23,4 @@ bool wait_until(Ready&& ready, std::chrono::milliseconds timeout,
     return true;
 }
 
-}  // namespace e2e
+}  // namespace test_support

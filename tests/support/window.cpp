@@ -8,7 +8,7 @@
 
 #include "support/process.h"
 
-namespace e2e {
+namespace test_support {
 namespace {
 
 // Xlib's default error handler ends the process; a test asking about a window
@@ -315,4 +315,4 @@ bool press_key(Display* display, Window window, const std::string& keysym_name)
     }
 }
 
-}  // namespace e2e
+}  // namespace test_support

@@ -12,7 +12,7 @@
 #include "support/image.h"
 #include "support/wait.h"
 
-namespace e2e {
+namespace test_support {
 
 // One Xlib connection to $DISPLAY, with X errors (a window gone meanwhile)
 // turned into failed calls rather than the end of the test process.
@@ -114,4 +114,4 @@ bool focus_window(Display* display, Window window);
 // (`xdotool key`), e.g. "Return", "space", "Escape".
 bool press_key(Display* display, Window window, const std::string& keysym_name);
 
-}  // namespace e2e
+}  // namespace test_support

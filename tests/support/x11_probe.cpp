@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     const std::string command = argv[1];
 
     if (command == "colours") {
-        const std::optional<e2e::rgb_image> picture = e2e::read_ppm(argv[2]);
+        const std::optional<test_support::rgb_image> picture = test_support::read_ppm(argv[2]);
         if (!picture) {
             std::fprintf(stderr, "x11_probe: cannot read %s as binary PPM\n", argv[2]);
             return 1;
@@ -67,9 +67,9 @@ int main(int argc, char** argv)
     }
 
     try {
-        const e2e::x_connection display;
+        const test_support::x_connection display;
         if (command == "find" && argc == 4) {
-            if (const std::optional<Window> found = e2e::find_window(display, argv[2], seconds(argv[3]))) {
+            if (const std::optional<Window> found = test_support::find_window(display, argv[2], seconds(argv[3]))) {
                 std::printf("%lu\n", *found);
                 return 0;
             }
@@ -80,22 +80,22 @@ int main(int argc, char** argv)
         const Window window = std::strtoul(argv[2], nullptr, 0);
         if (command == "frame" && (argc == 5 || (argc == 6 && std::strcmp(argv[5], "still") == 0))) {
             const bool still = argc == 6;
-            const std::optional<e2e::rgb_image> shot =
-                still ? e2e::capture_settled(display, window, std::chrono::milliseconds(150), seconds(argv[4]))
-                      : e2e::capture_until(
+            const std::optional<test_support::rgb_image> shot =
+                still ? test_support::capture_settled(display, window, std::chrono::milliseconds(150), seconds(argv[4]))
+                      : test_support::capture_until(
                             display, window,
-                            [](const e2e::rgb_image& picture) { return e2e::count_non_black(picture) > 0; },
+                            [](const test_support::rgb_image& picture) { return test_support::count_non_black(picture) > 0; },
                             seconds(argv[4]));
-            if (shot && e2e::count_non_black(*shot) > 0)
-                return e2e::write_ppm(*shot, argv[3]) ? 0 : 1;
+            if (shot && test_support::count_non_black(*shot) > 0)
+                return test_support::write_ppm(*shot, argv[3]) ? 0 : 1;
             std::fprintf(stderr, "x11_probe: window %s showed no %s picture in time\n", argv[2],
                          still ? "settled" : "non-black");
             return 1;
         }
         if (command == "close" && argc == 3)
-            return e2e::close_window(display, window) ? 0 : 1;
+            return test_support::close_window(display, window) ? 0 : 1;
         if (command == "focus" && argc == 3)
-            return e2e::focus_window(display, window) ? 0 : 1;
+            return test_support::focus_window(display, window) ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "x11_probe: %s\n", error.what());
         return 1;

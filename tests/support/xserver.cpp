@@ -17,7 +17,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace e2e {
+namespace test_support {
 namespace {
 
 pid_t server_pid = -1;
@@ -143,4 +143,4 @@ void private_x_server_environment::SetUp()
 
 void private_x_server_environment::TearDown() { stop_private_x_server(); }
 
-}  // namespace e2e
+}  // namespace test_support

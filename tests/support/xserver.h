@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-namespace e2e {
+namespace test_support {
 
 // Starts `Xvfb -displayfd` on a free display (1280x1024x24, no TCP), then
 // sets DISPLAY to it and asks Mesa for its software renderer (llvmpipe), so
@@ -22,11 +22,11 @@ void stop_private_x_server();
 std::string private_x_display();
 
 // GoogleTest environment doing the two calls above around all tests;
-// test_support_e2e_main installs it.
+// test_support_xvfb_main installs it.
 class private_x_server_environment : public testing::Environment {
 public:
     void SetUp() override;
     void TearDown() override;
 };
 
-}  // namespace e2e
+}  // namespace test_support

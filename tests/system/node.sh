@@ -1,35 +1,30 @@
 #!/usr/bin/env bash
 # asset_info built with Emscripten (tools/build_web.sh) and run under Node,
-# against the Linux build's (LINUX_BUILD, default build/) on every file of
+# against the Linux build's (the default preset's build/) on every file of
 # ../shared/testdata (or $SZABLON_TESTDATA) and fuzz/regressions/: the same
 # stdout, stderr, exit status and decoded picture, byte for byte; and on a
 # model whose mesh lies past 2 GiB into its file.
 # Prints "N passed, M failed" and exits non-zero on any failure.
 #
-# Usage: tests/system/node.sh [LINUX_BUILD]
+# Usage: tests/system/node.sh   (beside the default preset's build/)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
-linux=$(realpath -m "${1:-build}")
+linux=$PWD/build
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 node_program=$PWD/build-web/cmake/tools/asset_info.js
 
-die() {
-    echo "node.sh: $*" >&2
-    exit 1
-}
-
-source tools/install_packages.sh
+source scripts/lib.sh
 install_packages --no-install-recommends nodejs cmake make g++ || die "cannot install nodejs"
 
 echo "== building asset_info.js (tools/build_web.sh)"
 bash tools/build_web.sh >/dev/null || die "the web build failed"
 [ -f "$node_program" ] || die "the web build made no $node_program"
 echo "== building the Linux asset_info to compare with in $linux"
-[ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
-cmake --build "$linux" -j2 --target asset_info test_files >/dev/null || die "the Linux build failed"
+cmake --preset default >/dev/null || die "cannot configure $linux"
+cmake --build --preset default --target asset_info test_files >/dev/null || die "the Linux build failed"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 
 source tests/system/report.sh
 source tests/system/asset_info_compare.sh

@@ -1,6 +1,6 @@
-# Shell helpers for the check scripts: one line per check, the closing
-# "N passed, M failed" line that CI reads, and what more than one check
-# waits for or looks at. Sourced.
+# The system checks' report: one line per check, the closing "N passed,
+# M failed" line that CI reads, and what more than one check looks at.
+# Sourced, after scripts/lib.sh.
 
 passed=0
 failed=0
@@ -19,16 +19,6 @@ fail() {
 report() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
-}
-
-# ended_within PID SECONDS: waits for the process to end, at most SECONDS;
-# true if it did.
-ended_within() {
-    local pid=$1 deadline=$((SECONDS + $2))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.05
-    done
 }
 
 # check_readme_links FOLDER WHAT: every picture README.md in FOLDER links

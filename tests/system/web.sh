@@ -22,19 +22,19 @@
 # SZABLON_REQUIRE_TESTDATA=1. Prints one line per check and
 # "N passed, M failed", exits non-zero on any failure, and leaves the frames
 # (and screenshots and diffs of failures) in build-web/test/.
-# Usage: tests/system/web.sh [DESKTOP_BUILD_DIR]   (default: build)
+# Usage: tests/system/web.sh   (the desktop frames from the default preset's build/)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-desktop=$(realpath -m "${1:-build}")
+desktop=$PWD/build
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 
-source tools/install_packages.sh
+source scripts/lib.sh
 install_packages --no-install-recommends chromium nodejs
 # Node from elsewhere (NodeSource's package) brings its own npm.
 command -v npm >/dev/null || install_packages --no-install-recommends npm
 
-[ -f "$desktop/CMakeCache.txt" ] || cmake -S . -B "$desktop" >/dev/null
-cmake --build "$desktop" -j2 \
+cmake --preset default >/dev/null
+cmake --build --preset default \
     --target model_viewer spheres_add spheres_alpha frame_grab test_files >/dev/null
 
 work="$PWD/build-web/test"
@@ -53,9 +53,7 @@ bash tools/build_web.sh --assets "$work/no-texture-demo" --site "$work/site-no-t
 # The pinned driver and image libraries; the browser is Debian's.
 (cd tests/system/web && npm ci --no-audit --no-fund --prefer-offline >/dev/null)
 
-source tools/xvfb_session.sh
 start_xvfb
-export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 node tests/system/web/check.mjs --site build-web/site --no-texture-site "$work/site-no-texture" \
     --zip-site "$(ls -d "$work"/zip/szablon-*-web | head -n 1)" \
     --files "$work/files" --desktop "$desktop" --testdata "$testdata" --out "$work"

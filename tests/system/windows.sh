@@ -1,99 +1,47 @@
 #!/usr/bin/env bash
-# The Windows build, checked under Wine on a private Xvfb; needs no display.
+# The Windows build (tools/build_windows.sh), checked under Wine on a private
+# Xvfb beside the Linux build (the default preset's build/): the same files,
+# the same output, the same pictures, the same exit status. Needs no display.
 #
-# Installs MinGW-w64 and Wine, fetches freeglut's source from Debian's archive
-# and builds it for Windows (both kept under build-windows/ for the next run),
-# cross-builds the five programs into build-windows/ and runs them under Wine
-# beside the Linux build (LINUX_BUILD, default build/): the same files, the
-# same output, the same pictures, the same exit status.
-#
-# Usage: tests/system/windows.sh [LINUX_BUILD]
+# Usage: tests/system/windows.sh
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-linux=$(realpath -m "${1:-build}")
-win=$root/build-windows
+linux=$PWD/build
+win=$root/build-windows/cmake
+freeglut=$root/build-windows/freeglut
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
-jobs=2
 
-die() {
-    echo "windows.sh: $*" >&2
-    exit 1
-}
-
-# --- packages --------------------------------------------------------------
-
-source tools/install_packages.sh
-packages=(g++-mingw-w64-x86-64 wine64 wine fonts-wine cmake make g++ libx11-dev
-          freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth xdotool)
-install_packages --no-install-recommends "${packages[@]}" || die "cannot install ${packages[*]}"
-
-# --- freeglut for MinGW ----------------------------------------------------
-
-# Debian builds freeglut for Linux only; its source package is the upstream
-# release, built here once as a static library.
-freeglut=$win/freeglut
-glut_library=$freeglut/install/lib/libglut.a
-if [ ! -f "$glut_library" ]; then
-    echo "== freeglut for Windows"
-    apt_dir=$freeglut/apt
-    rm -rf "$freeglut"
-    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$freeglut/source"
-    # The machine's own archive, as a source of source packages.
-    sources=(/etc/apt/sources.list.d/*.sources)
-    [ -f "${sources[0]}" ] || die "no deb822 sources under /etc/apt/sources.list.d"
-    sed 's/^Types: deb$/Types: deb-src/' "${sources[@]}" > "$apt_dir/sources.sources"
-    apt_private=(-o Dir::Etc::sourcelist="$apt_dir/sources.sources"
-                 -o Dir::Etc::sourceparts=/nonexistent
-                 -o Dir::State::Lists="$apt_dir/lists"
-                 -o Dir::Cache="$apt_dir/cache"
-                 -o DPkg::Lock::Timeout=900)
-    apt-get "${apt_private[@]}" update >/dev/null || die "cannot read the source package lists"
-    (cd "$freeglut/source" && apt-get "${apt_private[@]}" source --download-only freeglut) ||
-        die "cannot fetch freeglut's source"
-    tarball=$(ls "$freeglut"/source/freeglut_3.4.0.orig.tar.* 2>/dev/null | head -n 1)
-    [ -n "$tarball" ] || die "the archive's freeglut is not 3.4.0: $(ls "$freeglut/source")"
-    tar -xf "$tarball" -C "$freeglut/source"
-    cmake -S "$freeglut/source/freeglut-3.4.0" -B "$freeglut/build" \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$freeglut/install" \
-        -DFREEGLUT_BUILD_DEMOS=OFF -DFREEGLUT_REPLACE_GLUT=ON \
-        -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON >/dev/null &&
-        cmake --build "$freeglut/build" -j"$jobs" >/dev/null &&
-        cmake --install "$freeglut/build" >/dev/null || die "cannot build freeglut"
-fi
+source scripts/lib.sh
+install_packages --no-install-recommends g++-mingw-w64-x86-64 wine64 wine fonts-wine cmake make \
+    g++ libx11-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth xdotool ||
+    die "cannot install what the check needs"
 
 # --- a private display and Wine prefix ---------------------------------------
 
-source tools/xvfb_session.sh
+# Wine's opengl32 draws with the renderer the Linux tests judge pictures on.
 start_xvfb
-export WINEPREFIX=$win/wine-prefix WINEDEBUG=-all
+export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is made.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-# The renderer the Linux tests judge pictures on; Wine's opengl32 uses it too.
-export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
-trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null || true' EXIT
+on_exit 'wineserver -k 2>/dev/null'
 wineboot -i >/dev/null 2>&1 || die "cannot make the Wine prefix $WINEPREFIX"
 # One server for all the runs below, rather than one per program.
 wineserver -p
 
 # --- builds ----------------------------------------------------------------
 
-echo "== building for Windows in $win"
-cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DSZABLON_GLUT_STATIC=ON -DGLUT_INCLUDE_DIR="$freeglut/install/include" \
-    -DGLUT_glut_LIBRARY_RELEASE="$glut_library" \
-    -DSZABLON_GLUT_LICENSE="$freeglut/source/freeglut-3.4.0/COPYING" >/dev/null || die "cannot configure $win"
-cmake --build "$win" -j"$jobs" || die "the Windows build failed"
+echo "== building for Windows in $win (tools/build_windows.sh)"
+bash tools/build_windows.sh >/dev/null || die "the Windows build failed"
 
 echo "== building the Linux programs to compare with in $linux"
-[ -f "$linux/CMakeCache.txt" ] || cmake -S . -B "$linux" >/dev/null || die "cannot configure $linux"
-cmake --build "$linux" -j"$jobs" --target model_viewer spheres_add spheres_alpha asset_info \
+cmake --preset default >/dev/null || die "cannot configure $linux"
+cmake --build --preset default --target model_viewer spheres_add spheres_alpha asset_info \
     make_demo_assets x11_probe test_files >/dev/null || die "the Linux build failed"
 
 probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 
 # --- checking ----------------------------------------------------------------
 
@@ -182,6 +130,18 @@ for exe in viewer/model_viewer spheres/spheres_add spheres/spheres_alpha tools/a
         pass "$exe.exe needs only system DLLs"
     else
         fail "$exe.exe needs $(echo ${others:-nothing readable})"
+    fi    # Hardened as Debian's own builds: ASLR (high-entropy), DEP, stack protector.
+    header=$(x86_64-w64-mingw32-objdump -p "$win/$exe.exe" 2>/dev/null)
+    missing=""
+    for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+        grep -q "^\s*$flag$" <<<"$header" || missing+=" $flag"
+    done
+    x86_64-w64-mingw32-nm "$win/$exe.exe" 2>/dev/null | grep -q ' __stack_chk_fail$' ||
+        missing+=" stack-protector"
+    if [ -z "$missing" ]; then
+        pass "$exe.exe has ASLR, DEP and the stack protector"
+    else
+        fail "$exe.exe lacks$missing"
     fi
 done
 
@@ -309,13 +269,11 @@ for program in spheres_add spheres_alpha; do
 done
 
 echo "== the ZIP package"
-rm -f "$win"/szablon-*.zip
-(cd "$win" && cpack -G ZIP >/dev/null)
 zip=$(ls "$win"/szablon-*.zip 2>/dev/null | head -n 1)
 if [ -n "$zip" ] && mkdir -p "$work/zip" && (cd "$work/zip" && cmake -E tar xf "$zip"); then
-    pass "cpack -G ZIP makes $(basename "$zip")"
+    pass "the windows workflow packs $(basename "$zip")"
 else
-    fail "cpack -G ZIP made no package"
+    fail "the windows workflow made no ZIP package"
 fi
 folder=$work/zip/$(basename "${zip:-none}" .zip)
 missing=""

@@ -1,6 +1,6 @@
-// End-to-end test support: run our real programs the way a user does and
-// look at what the user would see. Link `test_support` and, for a GoogleTest
-// main that brings up the X server, `test_support_e2e_main`.
+// The tests' helpers: run our real programs the way a user does and look at
+// what the user would see. Link `test_support` and, for a GoogleTest
+// main that brings up the X server, `test_support_xvfb_main`.
 //
 //   files.h     a temporary folder of the test's own, whole-file reads, the
 //               shared test data (REQUIRE_TESTDATA skips a test without it).
@@ -20,7 +20,7 @@
 //   gl_trace.h  a whole session of a program under `apitrace trace`, the
 //               trace parsed into calls with their arguments and frames.
 //
-// Everything is in namespace e2e. Timeouts are std::chrono::milliseconds.
+// Everything is in namespace test_support. Timeouts are std::chrono::milliseconds.
 #pragma once
 
 // GoogleTest before Xlib: Xlib's macros (Bool, None, Status) break its names.

@@ -1,7 +1,7 @@
 // Our 3DS reader and BMP decoder against lib3ds and stb_image and against
 // the floor (the least work each job needs), on the same files, in one
 // process:
-//   bench_loaders [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tsv=OUT] [benchmark flags]
+//   bench_formats [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tsv=OUT] [benchmark flags]
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -10,15 +10,15 @@ namespace {
 
 class SpheresMended : public testing::TestWithParam<sphere_build> {
 protected:
-    e2e::x_connection display;
+    test_support::x_connection display;
 };
 
 TEST_P(SpheresMended, NoQuadricEndsWithAMessageAndAFailureStatus)
 {
-    e2e::spawn_options options = e2e::with_preload({}, SPHERES_SHIM);
+    test_support::spawn_options options = test_support::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_NO_QUADRIC", "1");
-    e2e::child_process program = e2e::child_process::spawn({GetParam().binary}, options);
-    const std::optional<e2e::exit_status> status = program.wait_for_exit(10s);
+    test_support::child_process program = test_support::child_process::spawn({GetParam().binary}, options);
+    const std::optional<test_support::exit_status> status = program.wait_for_exit(10s);
     ASSERT_TRUE(status) << "kept running without a quadric";
     EXPECT_TRUE(status->exited) << "crashed: " << *status;
     EXPECT_NE(status->code, 0);
@@ -29,9 +29,9 @@ TEST_P(SpheresMended, NoQuadricEndsWithAMessageAndAFailureStatus)
 
 TEST_P(SpheresMended, HeightZeroTakesTheAspectAsIfTheHeightWereOne)
 {
-    e2e::spawn_options options = e2e::with_preload({}, SPHERES_SHIM);
+    test_support::spawn_options options = test_support::with_preload({}, SPHERES_SHIM);
     options.environment.emplace_back("SPHERES_SHIM_ZERO_HEIGHT", "1");
-    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {GetParam().binary}, {options, {}, 2, false});
+    const std::optional<test_support::gl_trace> trace = test_support::record_trace(display, {GetParam().binary}, {options, {}, 2, false});
     ASSERT_TRUE(trace);
 
     size_t zero = trace->npos;

@@ -241,10 +241,10 @@ TEST(BmpDecode, SharedTwentyFourBitFilesMatchTheirReferencePictures)
         SCOPED_TRACE(name);
         bmp_image image;
         std::string reason;
-        ASSERT_TRUE(decode_bmp_path(e2e::testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
+        ASSERT_TRUE(decode_bmp_path(test_support::testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
                                     &image, &reason))
             << reason;
-        EXPECT_EQ(difference_from_reference(image, e2e::testdata_path(std::string("bmp/reference/") + name + ".png")),
+        EXPECT_EQ(difference_from_reference(image, test_support::testdata_path(std::string("bmp/reference/") + name + ".png")),
                   "");
         for (int32_t x = 0; x < image.width; ++x)
             ASSERT_EQ(texel_alpha(image, x, 0), 255);
@@ -267,19 +267,19 @@ TEST(AssetInfoTexture, WritesTheDecodedPictureTopRowFirstAndItsSizeOnStdout)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string ppm = e2e::temp_path(std::string(c.name) + ".ppm");
-        const e2e::run_result r =
-            e2e::run_program({ASSET_INFO, "texture",
-                         e2e::testdata_path(std::string("bmp/good/") + c.name + ".bmp"), "--ppm", ppm});
+        const std::string ppm = test_support::temp_path(std::string(c.name) + ".ppm");
+        const test_support::run_result r =
+            test_support::run_program({ASSET_INFO, "texture",
+                         test_support::testdata_path(std::string("bmp/good/") + c.name + ".bmp"), "--ppm", ppm});
         EXPECT_EQ(r.code(), 0) << r.err;
         EXPECT_EQ(r.out, "127x64\n");
         EXPECT_NE(r.err.find(c.kind), std::string::npos) << r.err;
-        const std::optional<e2e::rgb_image> got = e2e::read_ppm(ppm);
-        const std::optional<e2e::rgb_image> want =
-            e2e::read_png(e2e::testdata_path(std::string("bmp/reference/") + c.name + ".png"));
+        const std::optional<test_support::rgb_image> got = test_support::read_ppm(ppm);
+        const std::optional<test_support::rgb_image> want =
+            test_support::read_png(test_support::testdata_path(std::string("bmp/reference/") + c.name + ".png"));
         ASSERT_TRUE(got);
         ASSERT_TRUE(want);
-        EXPECT_EQ(e2e::first_difference(*got, *want), "");
+        EXPECT_EQ(test_support::first_difference(*got, *want), "");
     }
 }
 
@@ -300,9 +300,9 @@ TEST(BmpDecode, AllocationWatchSeesThePixelBufferAtEverySize)
 TEST(AssetInfoTexture, RefusedFileExitsOneWithTheReasonOnStderrOnly)
 {
     REQUIRE_TESTDATA();
-    const std::string ppm = e2e::temp_path("refused.ppm");
-    const e2e::run_result r = e2e::run_program(
-        {ASSET_INFO, "texture", e2e::testdata_path("bmp/bad/reallybig.bmp"), "--ppm", ppm});
+    const std::string ppm = test_support::temp_path("refused.ppm");
+    const test_support::run_result r = test_support::run_program(
+        {ASSET_INFO, "texture", test_support::testdata_path("bmp/bad/reallybig.bmp"), "--ppm", ppm});
     EXPECT_EQ(r.code(), 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("larger than 32768"), std::string::npos) << r.err;

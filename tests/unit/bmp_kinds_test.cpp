@@ -16,14 +16,14 @@
 namespace {
 
 using namespace formats;
-using e2e::bmp_spec;
-using e2e::make_bmp;
-using e2e::pack_bmp_rows;
+using test_support::bmp_spec;
+using test_support::make_bmp;
+using test_support::pack_bmp_rows;
 
 std::vector<std::string> suite_files(const std::string& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(e2e::testdata_path("bmp/" + folder)))
+    for (const auto& entry : std::filesystem::directory_iterator(test_support::testdata_path("bmp/" + folder)))
         if (entry.path().extension() == ".bmp")
             names.push_back(entry.path().stem().string());
     std::sort(names.begin(), names.end());
@@ -47,10 +47,10 @@ TEST(BmpSuite, EveryGoodFileMatchesItsReferencePicture)
         SCOPED_TRACE(name);
         bmp_image image;
         std::string reason;
-        ASSERT_TRUE(decode_bmp_path(e2e::testdata_path("bmp/good/" + name + ".bmp").c_str(), &image,
+        ASSERT_TRUE(decode_bmp_path(test_support::testdata_path("bmp/good/" + name + ".bmp").c_str(), &image,
                                     &reason))
             << reason;
-        EXPECT_EQ(difference_from_reference(image, e2e::testdata_path("bmp/reference/" + name + ".png")), "");
+        EXPECT_EQ(difference_from_reference(image, test_support::testdata_path("bmp/reference/" + name + ".png")), "");
         EXPECT_TRUE(all_opaque(image));
     }
 }
@@ -85,7 +85,7 @@ TEST(BmpSuite, EveryBadFileIsRefusedOrDecodedWithANoteAndNoHugeAllocation)
     ASSERT_GE(names.size(), 10u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string path = e2e::testdata_path("bmp/bad/" + name + ".bmp");
+        const std::string path = test_support::testdata_path("bmp/bad/" + name + ".bmp");
         const uintmax_t file_size = std::filesystem::file_size(path);
         bmp_image image;
         std::string reason;

@@ -123,7 +123,7 @@ TEST(FuzzRegressions, ModelReaderKeepsItsInvariantsOnEveryReproducer)
 {
     for (const model_regression& r : model_regressions) {
         SCOPED_TRACE(std::string(r.file) + ": caught " + r.caught);
-        const std::string bytes = e2e::read_file(regressions + "/3ds/" + r.file);
+        const std::string bytes = test_support::read_file(regressions + "/3ds/" + r.file);
         mesh_sink sink = from_memory.sink();
         walk_report report;
         const auto start = std::chrono::steady_clock::now();
@@ -147,7 +147,7 @@ TEST(FuzzRegressions, TextureDecoderRefusesWithAReasonOrDecodesWholeBuffers)
 {
     for (const texture_regression& r : texture_regressions) {
         SCOPED_TRACE(std::string(r.file) + ": caught " + r.caught);
-        const std::string bytes = e2e::read_file(regressions + "/bmp/" + r.file);
+        const std::string bytes = test_support::read_file(regressions + "/bmp/" + r.file);
         bmp_image image;
         std::string reason;
         const auto start = std::chrono::steady_clock::now();
@@ -252,7 +252,7 @@ void expect_same_picture(const std::string& bytes, const std::string& path)
 void expect_same_from_memory_and_file(const std::string& path)
 {
     SCOPED_TRACE(path);
-    const std::string bytes = e2e::read_file(path);
+    const std::string bytes = test_support::read_file(path);
     std::string lower = path;
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -291,7 +291,7 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
         for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, CURSOR_WINDOW - 1, CURSOR_WINDOW,
                            CURSOR_WINDOW + 1, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2,
                            whole.size() - 1, whole.size()}) {
-            const std::string path = e2e::temp_path(std::to_string(cut) + "-" + name);
+            const std::string path = test_support::temp_path(std::to_string(cut) + "-" + name);
             ASSERT_TRUE(write_file(path, std::vector<uint8_t>(whole.begin(), whole.begin() + cut)));
             expect_same_from_memory_and_file(path);
         }
@@ -302,6 +302,6 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheSharedFiles)
 {
     REQUIRE_TESTDATA();
     for (const char* folder : {"3ds", "bmp/good", "bmp/bad"})
-        for (const fs::directory_entry& e : fs::directory_iterator(e2e::testdata_path(folder)))
+        for (const fs::directory_entry& e : fs::directory_iterator(test_support::testdata_path(folder)))
             expect_same_from_memory_and_file(e.path().string());
 }

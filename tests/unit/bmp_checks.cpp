@@ -118,23 +118,23 @@ bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::stri
     return formats::decode_bmp(bytes.data(), bytes.size(), image, reason);
 }
 
-e2e::rgb_image picture_of(const bmp_image& image)
+test_support::rgb_image picture_of(const bmp_image& image)
 {
-    e2e::rgb_image picture(image.width, image.height);
+    test_support::rgb_image picture(image.width, image.height);
     for (int32_t row = 0; row < image.height; ++row)
         for (int32_t x = 0; x < image.width; ++x) {
             const uint8_t* t = image.rgba.data() + (static_cast<size_t>(row) * image.width + x) * 4;
-            picture.set(x, image.height - 1 - row, e2e::rgb_pixel{t[0], t[1], t[2]});
+            picture.set(x, image.height - 1 - row, test_support::rgb_pixel{t[0], t[1], t[2]});
         }
     return picture;
 }
 
 std::string difference_from_reference(const bmp_image& image, const std::string& png)
 {
-    const std::optional<e2e::rgb_image> want = e2e::read_png(png);
+    const std::optional<test_support::rgb_image> want = test_support::read_png(png);
     if (!want)
         return "cannot read " + png;
-    return e2e::first_difference(picture_of(image), *want);
+    return test_support::first_difference(picture_of(image), *want);
 }
 
 uint32_t texel_rgb(const bmp_image& image, int32_t x, int32_t row)

@@ -9,7 +9,7 @@ namespace {
 
 class SpheresWindow : public testing::TestWithParam<sphere_build> {
 protected:
-    e2e::x_connection display;
+    test_support::x_connection display;
 };
 
 // How a picture compares with the model: pixels lit or black against the
@@ -25,7 +25,7 @@ struct scene_check {
     std::string first_wrong;
 };
 
-scene_check check_scene(const sphere_build& build, const e2e::rgb_image& image, int tolerance)
+scene_check check_scene(const sphere_build& build, const test_support::rgb_image& image, int tolerance)
 {
     scene_check check;
     for (int y = 0; y < image.height; ++y) {
@@ -33,7 +33,7 @@ scene_check check_scene(const sphere_build& build, const e2e::rgb_image& image, 
             if (!inside_outlines(x, y, image.width, image.height, 2.0))
                 continue;
             const unsigned covered = coverage(x, y, image.width, image.height);
-            const e2e::rgb_pixel seen = image.at(x, y);
+            const test_support::rgb_pixel seen = image.at(x, y);
             const bool lit = std::max({seen.r, seen.g, seen.b}) > 3;
             if (covered && !lit)
                 ++check.wrongly_black;
@@ -74,7 +74,7 @@ scene_check check_scene(const sphere_build& build, const e2e::rgb_image& image, 
 // model's per-pixel lighting; far below what a hidden sphere or a wrong factor changes.
 constexpr int colour_tolerance = 5;
 
-void expect_scene(const sphere_build& build, const e2e::rgb_image& image, const std::string& what)
+void expect_scene(const sphere_build& build, const test_support::rgb_image& image, const std::string& what)
 {
     const scene_check check = check_scene(build, image, colour_tolerance);
     EXPECT_EQ(check.wrongly_black, 0) << what << ": pixels inside a sphere's outline are black";
@@ -91,10 +91,10 @@ void expect_scene(const sphere_build& build, const e2e::rgb_image& image, const 
 }
 
 // Width and height in pixels of the lit run through a point, along the row and the column.
-std::array<int, 2> lit_run(const e2e::rgb_image& image, int x, int y)
+std::array<int, 2> lit_run(const test_support::rgb_image& image, int x, int y)
 {
     auto lit = [&](int px, int py) {
-        const e2e::rgb_pixel c = image.at(px, py);
+        const test_support::rgb_pixel c = image.at(px, py);
         return std::max({c.r, c.g, c.b}) > 3;
     };
     int left = x, right = x, top = y, bottom = y;
@@ -114,8 +114,8 @@ TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClo
     const sphere_build& build = GetParam();
     std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    EXPECT_EQ(e2e::window_title(display, running->window), "Szablon");
-    const std::optional<e2e::window_rect> geometry = e2e::window_geometry(display, running->window);
+    EXPECT_EQ(test_support::window_title(display, running->window), "Szablon");
+    const std::optional<test_support::window_rect> geometry = test_support::window_geometry(display, running->window);
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->x, 0);
     EXPECT_EQ(geometry->y, 0);
@@ -123,15 +123,15 @@ TEST_P(SpheresWindow, OpensSzablonAt640x480TopLeftSaysNothingAndExitsZeroWhenClo
     EXPECT_EQ(geometry->height, 480);
 
     // It waits for the user: still there after a while and after a key press it ignores.
-    ASSERT_TRUE(e2e::capture_settled(display, running->window));
-    e2e::press_key(display, running->window, "space");
+    ASSERT_TRUE(test_support::capture_settled(display, running->window));
+    test_support::press_key(display, running->window, "space");
     EXPECT_FALSE(running->process.wait_for_exit(500ms)) << "ended without being closed";
 
-    const std::optional<e2e::exit_status> status = close_and_wait(display, *running);
+    const std::optional<test_support::exit_status> status = close_and_wait(display, *running);
     ASSERT_TRUE(status) << "still running after its window was closed";
     EXPECT_TRUE(status->exited_with(0)) << *status << "; stderr:\n" << running->process.stderr_text();
     EXPECT_EQ(running->process.stdout_text(), "");
-    EXPECT_TRUE(e2e::wait_window_gone(display, running->window, 5s));
+    EXPECT_TRUE(test_support::wait_window_gone(display, running->window, 5s));
 }
 
 TEST_P(SpheresWindow, RedrawsTheSameFrameWhenExposedAgain)
@@ -139,20 +139,20 @@ TEST_P(SpheresWindow, RedrawsTheSameFrameWhenExposedAgain)
     const sphere_build& build = GetParam();
     std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    const std::optional<e2e::rgb_image> first = e2e::capture_settled(display, running->window);
+    const std::optional<test_support::rgb_image> first = test_support::capture_settled(display, running->window);
     ASSERT_TRUE(first) << "no steady frame";
 
-    ASSERT_TRUE(e2e::expose_window(display, running->window));
-    const std::optional<e2e::rgb_image> exposed = e2e::capture_settled(display, running->window);
+    ASSERT_TRUE(test_support::expose_window(display, running->window));
+    const std::optional<test_support::rgb_image> exposed = test_support::capture_settled(display, running->window);
     ASSERT_TRUE(exposed) << "nothing drawn after an expose";
-    EXPECT_EQ(e2e::max_channel_difference(*first, *exposed), 0) << "the frame after an expose differs";
+    EXPECT_EQ(test_support::max_channel_difference(*first, *exposed), 0) << "the frame after an expose differs";
 
     // Watched for a while, it must not change on its own.
-    const std::optional<e2e::rgb_image> later = e2e::capture_until(
+    const std::optional<test_support::rgb_image> later = test_support::capture_until(
         display, running->window,
-        [&](const e2e::rgb_image& shot) { return e2e::max_channel_difference(*first, shot) != 0; }, 300ms);
+        [&](const test_support::rgb_image& shot) { return test_support::max_channel_difference(*first, shot) != 0; }, 300ms);
     ASSERT_TRUE(later);
-    EXPECT_EQ(e2e::max_channel_difference(*first, *later), 0) << "the picture changed on its own";
+    EXPECT_EQ(test_support::max_channel_difference(*first, *later), 0) << "the picture changed on its own";
     close_and_wait(display, *running);
 }
 
@@ -161,7 +161,7 @@ TEST_P(SpheresWindow, ShowsSixSpheresWhereNearerOnesBlendWithFartherOnes)
     const sphere_build& build = GetParam();
     std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    const std::optional<e2e::rgb_image> frame = e2e::capture_settled(display, running->window);
+    const std::optional<test_support::rgb_image> frame = test_support::capture_settled(display, running->window);
     ASSERT_TRUE(frame);
     ASSERT_EQ(frame->width, 640);
     expect_scene(build, *frame, "640x480");
@@ -173,7 +173,7 @@ TEST_P(SpheresWindow, ShowsSixSpheresWhereNearerOnesBlendWithFartherOnes)
         const int x = int(cx), y = int(cy);
         if (coverage(x, y, 640, 480) & (coverage(x, y, 640, 480) - 1))
             continue;  // the blue centres lie inside the red discs
-        const e2e::rgb_pixel c = frame->at(x, y);
+        const test_support::rgb_pixel c = frame->at(x, y);
         const int channels[3] = {c.r, c.g, c.b};
         const int strongest = int(std::max_element(channels, channels + 3) - channels);
         const int wanted = sphere.row == 0 ? 1 : sphere.row == 1 ? 0 : 2;
@@ -187,15 +187,15 @@ TEST_P(SpheresWindow, AfterAResizeTo800x600ShowsTheSceneAtTheNewSizeAndAspect)
     const sphere_build& build = GetParam();
     std::optional<running_program> running = start(display, {build.binary});
     ASSERT_TRUE(running);
-    ASSERT_TRUE(e2e::capture_settled(display, running->window));
-    ASSERT_TRUE(e2e::resize_window(display, running->window, 800, 600));
+    ASSERT_TRUE(test_support::capture_settled(display, running->window));
+    ASSERT_TRUE(test_support::resize_window(display, running->window, 800, 600));
     // Until it redraws, the window still shows the old picture at its top left.
-    ASSERT_TRUE(e2e::wait_for_new_frames(display, running->window, 2, true)) << "nothing drawn after the resize";
-    const std::optional<e2e::rgb_image> resized = e2e::capture_settled(display, running->window);
+    ASSERT_TRUE(test_support::wait_for_new_frames(display, running->window, 2, true)) << "nothing drawn after the resize";
+    const std::optional<test_support::rgb_image> resized = test_support::capture_settled(display, running->window);
     ASSERT_TRUE(resized) << "no steady frame after the resize (a black window never settles)";
     ASSERT_EQ(resized->width, 800);
     ASSERT_EQ(resized->height, 600);
-    EXPECT_GT(e2e::mean_value(*resized), 5.0) << "the window went black after the resize";
+    EXPECT_GT(test_support::mean_value(*resized), 5.0) << "the window went black after the resize";
     expect_scene(build, *resized, "800x600");
 
     // The nearest left sphere stays round: its lit run through the centre is
@@ -213,20 +213,20 @@ INSTANTIATE_TEST_SUITE_P(Builds, SpheresWindow, testing::ValuesIn(builds), build
 
 TEST(SpheresBuilds, AddAndAlphaShowDifferentPictures)
 {
-    e2e::x_connection display;
-    std::vector<e2e::rgb_image> frames;
+    test_support::x_connection display;
+    std::vector<test_support::rgb_image> frames;
     for (const sphere_build& build : builds) {
         std::optional<running_program> running = start(display, {build.binary});
         ASSERT_TRUE(running);
-        const std::optional<e2e::rgb_image> frame = e2e::capture_settled(display, running->window);
+        const std::optional<test_support::rgb_image> frame = test_support::capture_settled(display, running->window);
         ASSERT_TRUE(frame);
         frames.push_back(*frame);
         close_and_wait(display, *running);
-        ASSERT_TRUE(e2e::wait_window_gone(display, running->window));
+        ASSERT_TRUE(test_support::wait_window_gone(display, running->window));
     }
-    const long lit = e2e::count_non_black(frames[0], 3);
+    const long lit = test_support::count_non_black(frames[0], 3);
     EXPECT_GT(lit, 30000);
-    EXPECT_GT(e2e::count_different(frames[0], frames[1], 10), lit / 2)
+    EXPECT_GT(test_support::count_different(frames[0], frames[1], 10), lit / 2)
         << "the two builds blend alike";
 }
 

@@ -14,11 +14,11 @@ inline const std::string unit_sphere = "sphere: radius 1, 50 slices, 50 stacks, 
 
 // The calls the program made between two indices (inclusive): GL calls and
 // the swap, without apitrace's own ("fake") calls and GLX housekeeping.
-inline std::vector<const e2e::gl_call*> program_calls(const e2e::gl_trace& trace, size_t first, size_t last)
+inline std::vector<const test_support::gl_call*> program_calls(const test_support::gl_trace& trace, size_t first, size_t last)
 {
-    std::vector<const e2e::gl_call*> calls;
+    std::vector<const test_support::gl_call*> calls;
     for (size_t i = first; i <= last && i < trace.calls.size(); ++i) {
-        const e2e::gl_call& call = trace.calls[i];
+        const test_support::gl_call& call = trace.calls[i];
         if (call.fake)
             continue;
         const bool glx = call.function.rfind("glX", 0) == 0;
@@ -29,7 +29,7 @@ inline std::vector<const e2e::gl_call*> program_calls(const e2e::gl_trace& trace
 }
 
 // What a run of glBegin/glNormal3f/glVertex3f/glEnd draws, measured.
-inline std::string describe_primitives(const std::vector<const e2e::gl_call*>& run)
+inline std::string describe_primitives(const std::vector<const test_support::gl_call*>& run)
 {
     int begins = 0, fans = 0, strips = 0, lines = 0;
     int fan_vertices = -1, strip_vertices = -1, vertices = 0;
@@ -38,7 +38,7 @@ inline std::string describe_primitives(const std::vector<const e2e::gl_call*>& r
     double radius_low = 1e9, radius_high = 0;
     std::string mode;
     std::vector<double> normal{0, 0, 0};
-    for (const e2e::gl_call* call : run) {
+    for (const test_support::gl_call* call : run) {
         if (call->function == "glBegin") {
             ++begins;
             vertices = 0;
@@ -89,16 +89,16 @@ inline std::string describe_primitives(const std::vector<const e2e::gl_call*>& r
 
 // One line per call, each sphere's primitives folded into one line, the swap
 // and the projection matrix by name only (their values are checked apart).
-inline std::vector<std::string> summarise(const std::vector<const e2e::gl_call*>& calls)
+inline std::vector<std::string> summarise(const std::vector<const test_support::gl_call*>& calls)
 {
-    auto primitive = [](const e2e::gl_call* call) {
+    auto primitive = [](const test_support::gl_call* call) {
         return call->function == "glBegin" || call->function == "glEnd" || call->function == "glNormal3f" ||
                call->function == "glVertex3f";
     };
     std::vector<std::string> lines;
     for (size_t i = 0; i < calls.size();) {
         if (primitive(calls[i])) {
-            std::vector<const e2e::gl_call*> run;
+            std::vector<const test_support::gl_call*> run;
             while (i < calls.size() && primitive(calls[i]))
                 run.push_back(calls[i++]);
             lines.push_back(describe_primitives(run));
@@ -112,7 +112,7 @@ inline std::vector<std::string> summarise(const std::vector<const e2e::gl_call*>
 }
 
 // The matrix gluPerspective(45, aspect, 1, 10000) multiplies in, column by column.
-inline void expect_perspective(const e2e::gl_call& call, double aspect)
+inline void expect_perspective(const test_support::gl_call& call, double aspect)
 {
     const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
     const double near_plane = 1.0, far_plane = 10000.0;

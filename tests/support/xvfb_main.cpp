@@ -7,6 +7,6 @@
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    testing::AddGlobalTestEnvironment(new e2e::private_x_server_environment);
+    testing::AddGlobalTestEnvironment(new test_support::private_x_server_environment);
     return RUN_ALL_TESTS();
 }

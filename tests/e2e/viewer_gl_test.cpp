@@ -45,7 +45,7 @@ std::string write_bmp(const std::string& name, int32_t width, int32_t height)
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     for (size_t i = 0; i < rgb.size(); ++i)
         rgb[i] = static_cast<uint8_t>(i * 37 + 11);
-    const std::string path = e2e::temp_path(name);
+    const std::string path = test_support::temp_path(name);
     EXPECT_TRUE(formats::write_file(path, formats::make_bmp24(width, height, rgb)));
     return path;
 }
@@ -78,7 +78,7 @@ GLint bound_texture()
 TEST_F(ViewerGl, TextureNamesCountFromZeroAndFailuresStillAdvance)
 {
     const std::string good = write_bmp("good.bmp", 4, 2);
-    const std::string missing = e2e::temp_path("missing.bmp");
+    const std::string missing = test_support::temp_path("missing.bmp");
 
     next_texture_id = -1;
     EXPECT_EQ(load_bmp_texture(good.c_str()), 0) << "the first name is the default texture";

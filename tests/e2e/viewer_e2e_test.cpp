@@ -12,7 +12,7 @@
 
 #include "formats/writer.h"
 #include "model.h"
-#include "support/e2e.h"
+#include "support/support.h"
 
 using namespace std::chrono_literals;
 
@@ -27,12 +27,12 @@ struct box_look {
     long red = 0, dark = 0, light = 0;
 };
 
-box_look look_of(const e2e::rgb_image& picture)
+box_look look_of(const test_support::rgb_image& picture)
 {
     box_look look;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x) {
-            const e2e::rgb_pixel c = picture.at(x, y);
+            const test_support::rgb_pixel c = picture.at(x, y);
             look.red += c.r > 180 && c.g < 100 && c.b < 100;
             look.dark += c.r < 60 && c.g < 60 && c.b < 60;
             look.light += c.r > 200 && c.g > 200 && c.b > 200;
@@ -40,7 +40,7 @@ box_look look_of(const e2e::rgb_image& picture)
     return look;
 }
 
-bool looks_painted(const e2e::rgb_image& picture)
+bool looks_painted(const test_support::rgb_image& picture)
 {
     const box_look look = look_of(picture);
     return look.red > 100 && look.dark > 100 && look.light > picture.width * picture.height / 2;
@@ -52,49 +52,49 @@ protected:
 
     void write_demo_assets()
     {
-        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder.path()});
+        const test_support::run_result r = test_support::run_program({MAKE_DEMO_ASSETS, folder.path()});
         ASSERT_EQ(r.code(), 0) << r.err;
     }
 
     // What the loader prints for this folder's model, by the library itself.
     std::string loading_lines()
     {
-        const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", file("szablon.3ds")});
+        const test_support::run_result r = test_support::run_program({ASSET_INFO, "model", file("szablon.3ds")});
         return r.out;
     }
 
-    e2e::spawn_options in_folder() const
+    test_support::spawn_options in_folder() const
     {
-        e2e::spawn_options options;
+        test_support::spawn_options options;
         options.working_directory = folder.path();
         return options;
     }
 
-    e2e::child_process start(const std::vector<std::string>& argv)
+    test_support::child_process start(const std::vector<std::string>& argv)
     {
-        return e2e::child_process::spawn(argv, in_folder());
+        return test_support::child_process::spawn(argv, in_folder());
     }
 
     // Waits until the process has printed `text` on stdout (it flushes once loading ends).
-    static bool wait_for_stdout(e2e::child_process& p, const std::string& text)
+    static bool wait_for_stdout(test_support::child_process& p, const std::string& text)
     {
-        return e2e::wait_until([&] { return p.stdout_text().find(text) != std::string::npos; }, 10s);
+        return test_support::wait_until([&] { return p.stdout_text().find(text) != std::string::npos; }, 10s);
     }
 
     // Waits for the error box and for it to be painted; its last capture in `picture`.
-    std::optional<Window> painted_box(e2e::child_process& p, std::optional<e2e::rgb_image>* picture)
+    std::optional<Window> painted_box(test_support::child_process& p, std::optional<test_support::rgb_image>* picture)
     {
-        const std::optional<Window> box = e2e::find_window(x, "Problem");
+        const std::optional<Window> box = test_support::find_window(x, "Problem");
         EXPECT_TRUE(box) << "no error box; stderr:\n" << p.stderr_text();
         if (!box)
             return std::nullopt;
-        *picture = e2e::capture_until(x, *box, looks_painted);
+        *picture = test_support::capture_until(x, *box, looks_painted);
         EXPECT_TRUE(*picture && looks_painted(**picture)) << "the box was never painted";
         return box;
     }
 
-    e2e::temp_folder folder{"viewer-e2e"};
-    e2e::x_connection x;
+    test_support::temp_folder folder{"viewer-e2e"};
+    test_support::x_connection x;
 };
 
 std::vector<uint8_t> uniform_rgb(int side, uint8_t r, uint8_t g, uint8_t b)
@@ -118,7 +118,7 @@ std::vector<double> blended_layers(double s, int layers)
     return values;
 }
 
-bool close_to_a_layer(const e2e::rgb_pixel& pixel, const std::vector<double> layers[3], int tolerance)
+bool close_to_a_layer(const test_support::rgb_pixel& pixel, const std::vector<double> layers[3], int tolerance)
 {
     const int channel[3] = {pixel.r, pixel.g, pixel.b};
     for (size_t k = 0; k < layers[0].size(); ++k) {
@@ -138,10 +138,10 @@ bool close_to_a_layer(const e2e::rgb_pixel& pixel, const std::vector<double> lay
 TEST_F(ViewerE2e, DemoSceneOpensItsWindowPrintsTheLoaderLinesAndRunsUntilClosed)
 {
     write_demo_assets();
-    e2e::child_process p = start({viewer});
-    const std::optional<Window> w = e2e::find_window(x, "Szablon");
+    test_support::child_process p = start({viewer});
+    const std::optional<Window> w = test_support::find_window(x, "Szablon");
     ASSERT_TRUE(w) << p.stderr_text();
-    const std::optional<e2e::window_rect> g = e2e::window_geometry(x, *w);
+    const std::optional<test_support::window_rect> g = test_support::window_geometry(x, *w);
     ASSERT_TRUE(g);
     EXPECT_EQ(g->x, 0);
     EXPECT_EQ(g->y, 0);
@@ -151,21 +151,21 @@ TEST_F(ViewerE2e, DemoSceneOpensItsWindowPrintsTheLoaderLinesAndRunsUntilClosed)
     ASSERT_TRUE(wait_for_stdout(p, "offesty: ")) << p.stdout_text();
     EXPECT_EQ(p.stdout_text(), loading_lines()) << "stdout carries exactly the loader's lines";
 
-    const auto covered = [](const e2e::rgb_image& shot) { return e2e::count_non_black(shot, 16) > 640 * 480 / 10; };
-    const std::optional<e2e::rgb_image> frame = e2e::capture_until(x, *w, covered);
+    const auto covered = [](const test_support::rgb_image& shot) { return test_support::count_non_black(shot, 16) > 640 * 480 / 10; };
+    const std::optional<test_support::rgb_image> frame = test_support::capture_until(x, *w, covered);
     ASSERT_TRUE(frame);
-    e2e::write_png(*frame, e2e::artifact_path("viewer_demo.png"));
-    EXPECT_GT(e2e::count_non_black(*frame, 16), 640 * 480 / 10) << "the models cover the window";
+    test_support::write_png(*frame, test_support::artifact_path("viewer_demo.png"));
+    EXPECT_GT(test_support::count_non_black(*frame, 16), 640 * 480 / 10) << "the models cover the window";
 
     // It animates: a later frame differs.
-    const std::optional<e2e::rgb_image> later = e2e::capture_until(
-        x, *w, [&](const e2e::rgb_image& shot) { return e2e::count_different(*frame, shot, 8) > 100; });
+    const std::optional<test_support::rgb_image> later = test_support::capture_until(
+        x, *w, [&](const test_support::rgb_image& shot) { return test_support::count_different(*frame, shot, 8) > 100; });
     ASSERT_TRUE(later);
-    EXPECT_GT(e2e::count_different(*frame, *later, 8), 100);
+    EXPECT_GT(test_support::count_different(*frame, *later, 8), 100);
 
     EXPECT_TRUE(p.running()) << "the viewer ends only when its window is closed";
-    ASSERT_TRUE(e2e::close_window(x, *w));
-    const std::optional<e2e::exit_status> status = p.wait_for_exit(10s);
+    ASSERT_TRUE(test_support::close_window(x, *w));
+    const std::optional<test_support::exit_status> status = p.wait_for_exit(10s);
     ASSERT_TRUE(status) << "still running after its window was closed";
     EXPECT_TRUE(status->exited_with(0)) << *status;
     EXPECT_EQ(p.stderr_text(), "");
@@ -179,8 +179,8 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     const uint8_t colour[3] = {230, 180, 120};
     ASSERT_TRUE(formats::write_file(file("szablon.bmp"),
                            formats::make_bmp24(16, 16, uniform_rgb(16, colour[0], colour[1], colour[2]))));
-    e2e::child_process p = start({viewer});
-    const std::optional<Window> w = e2e::find_window(x, "Szablon");
+    test_support::child_process p = start({viewer});
+    const std::optional<Window> w = test_support::find_window(x, "Szablon");
     ASSERT_TRUE(w);
 
     std::vector<double> layers[3];
@@ -189,12 +189,12 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
     struct blend_count {
         long drawn = 0, off = 0, deep = 0;
     };
-    const auto count = [&](const e2e::rgb_image& shot) {
+    const auto count = [&](const test_support::rgb_image& shot) {
         blend_count n;
         for (int y = 0; y < shot.height; ++y) {
             for (int x_ = 0; x_ < shot.width; ++x_) {
-                const e2e::rgb_pixel pixel = shot.at(x_, y);
-                if (pixel == e2e::rgb_pixel{})
+                const test_support::rgb_pixel pixel = shot.at(x_, y);
+                if (pixel == test_support::rgb_pixel{})
                     continue;
                 ++n.drawn;
                 n.off += !close_to_a_layer(pixel, layers, 3);
@@ -203,17 +203,17 @@ TEST_F(ViewerE2e, FragmentsBlendAsSourceTimesSourcePlusDestinationTimesSource)
         }
         return n;
     };
-    const std::optional<e2e::rgb_image> frame = e2e::capture_until(x, *w, [&](const e2e::rgb_image& shot) {
+    const std::optional<test_support::rgb_image> frame = test_support::capture_until(x, *w, [&](const test_support::rgb_image& shot) {
         const blend_count n = count(shot);
         return n.drawn > 20000 && n.deep > 1000;
     });
     ASSERT_TRUE(frame);
-    e2e::write_png(*frame, e2e::artifact_path("viewer_uniform.png"));
+    test_support::write_png(*frame, test_support::artifact_path("viewer_uniform.png"));
     const blend_count n = count(*frame);
     EXPECT_GT(n.drawn, 20000);
     EXPECT_EQ(n.off, 0) << "pixels that no number of blended layers gives";
     EXPECT_GT(n.deep, 1000) << "overlapping surfaces must add up, not hide each other";
-    e2e::close_window(x, *w);
+    test_support::close_window(x, *w);
     p.wait_for_exit(10s);
 }
 
@@ -226,13 +226,13 @@ protected:
     void record()
     {
         write_demo_assets();
-        std::optional<e2e::gl_trace> t = e2e::record_trace(x, {viewer}, {in_folder(), {{800, 600}}, 3, true});
+        std::optional<test_support::gl_trace> t = test_support::record_trace(x, {viewer}, {in_folder(), {{800, 600}}, 3, true});
         ASSERT_FALSE(HasFailure());
         ASSERT_TRUE(t);
         trace = std::move(*t);
         // Drop what apitrace made up itself.
         trace.calls.erase(std::remove_if(trace.calls.begin(), trace.calls.end(),
-                                         [](const e2e::gl_call& c) { return c.fake; }),
+                                         [](const test_support::gl_call& c) { return c.fake; }),
                           trace.calls.end());
 
         load_3ds_model(&expected_model, file("szablon.3ds").c_str(), nullptr, nullptr, nullptr);
@@ -252,7 +252,7 @@ protected:
         return at;
     }
 
-    e2e::gl_trace trace;
+    test_support::gl_trace trace;
 };
 
 TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
@@ -262,7 +262,7 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
     fit_model(&expected_model);
 
     size_t at = trace.find("glClearColor");
-    ASSERT_NE(at, e2e::gl_trace::npos);
+    ASSERT_NE(at, test_support::gl_trace::npos);
     at = expect_sequence(at, {"glClearColor(0, 0, 0, 0)", "glShadeModel(GL_SMOOTH)",
                               "glMatrixMode(GL_PROJECTION)", "glLoadIdentity()",
                               "glEnable(GL_DEPTH_TEST)",
@@ -280,7 +280,7 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
                                   "GL_UNSIGNED_BYTE, blob(262144))"});
     // The mipmap builder gives level 0 again and the rest of the chain down to 1 x 1.
     const size_t last_level = trace.find("glTexImage2D", at);
-    ASSERT_NE(last_level, e2e::gl_trace::npos);
+    ASSERT_NE(last_level, test_support::gl_trace::npos);
     size_t level = last_level;
     while (trace.find("glTexImage2D", level + 1) < trace.find("glXSwapBuffers"))
         level = trace.find("glTexImage2D", level + 1);
@@ -307,8 +307,8 @@ TEST_F(ViewerTrace, StartUpStateTextureUploadAndFirstFrameInOrder)
         for (int32_t f = 0; f < expected_model.face_count && at + 1 < trace.calls.size(); ++f) {
             const model_face& face = expected_model.faces[f];
             for (int32_t idx : {face.a, face.b, face.c}) {
-                const e2e::gl_call& tc = trace.calls[at++];
-                const e2e::gl_call& vx = trace.calls[at++];
+                const test_support::gl_call& tc = trace.calls[at++];
+                const test_support::gl_call& vx = trace.calls[at++];
                 ASSERT_EQ(tc.function, "glTexCoord2f") << tc.number;
                 ASSERT_EQ(vx.function, "glVertex3f") << vx.number;
                 const std::vector<double> uv = {tc.numbers(0)[0], tc.numbers(1)[0]};
@@ -344,10 +344,10 @@ TEST_F(ViewerTrace, ResizeSetsTheViewportAndTheAspectOfTheNewSize)
 {
     ASSERT_NO_FATAL_FAILURE(record());
     const size_t viewport = trace.find("glViewport", trace.find("glXSwapBuffers"));
-    ASSERT_NE(viewport, e2e::gl_trace::npos);
+    ASSERT_NE(viewport, test_support::gl_trace::npos);
     EXPECT_EQ(trace.calls[viewport].text, "glViewport(0, 0, 800, 600)");
     const size_t matrix = trace.find("glMultMatrixd", viewport);
-    ASSERT_NE(matrix, e2e::gl_trace::npos);
+    ASSERT_NE(matrix, test_support::gl_trace::npos);
     const std::vector<double> m = trace.calls[matrix].numbers(0);
     ASSERT_EQ(m.size(), 16u);
     EXPECT_NEAR(m[5] / m[0], 800.0 / 600.0, 1e-5);
@@ -356,7 +356,7 @@ TEST_F(ViewerTrace, ResizeSetsTheViewportAndTheAspectOfTheNewSize)
     EXPECT_NEAR(m[10], -(10000.0 + 10.0) / (10000.0 - 10.0), 1e-5);
     EXPECT_NEAR(m[14], -2.0 * 10000.0 * 10.0 / (10000.0 - 10.0), 1e-3);
     // Frames after the resize go on drawing.
-    EXPECT_NE(trace.find("glBegin", matrix), e2e::gl_trace::npos);
+    EXPECT_NE(trace.find("glBegin", matrix), test_support::gl_trace::npos);
 }
 
 // ---- missing or unusable files -------------------------------------------------
@@ -378,12 +378,12 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
-    e2e::child_process p = start({viewer});
-    std::optional<e2e::rgb_image> picture;
+    test_support::child_process p = start({viewer});
+    std::optional<test_support::rgb_image> picture;
     const std::optional<Window> box = painted_box(p, &picture);
     ASSERT_TRUE(box);
     ASSERT_TRUE(picture);
-    e2e::write_png(*picture, e2e::artifact_path(std::string("error_box_") + GetParam().name + ".png"));
+    test_support::write_png(*picture, test_support::artifact_path(std::string("error_box_") + GetParam().name + ".png"));
     const box_look look = look_of(*picture);
     EXPECT_GT(look.red, 100);
     EXPECT_GT(look.dark, 100);
@@ -393,26 +393,26 @@ TEST_P(ViewerErrorBox, MissingTextureShowsTheBoxAndExitsZeroOnceDismissed)
     EXPECT_FALSE(p.wait_for_exit(300ms)) << "ended before the box was dismissed";
     // Nothing was drawn in the viewer's own window meanwhile (the box itself,
     // centred on the screen, may cover part of it).
-    const std::optional<e2e::window_rect> box_at = e2e::window_geometry(x, *box);
+    const std::optional<test_support::window_rect> box_at = test_support::window_geometry(x, *box);
     ASSERT_TRUE(box_at);
-    if (const std::optional<Window> main_window = e2e::find_window(x, "Szablon", 0ms)) {
-        const std::optional<e2e::rgb_image> behind = e2e::capture_window(x, *main_window);
+    if (const std::optional<Window> main_window = test_support::find_window(x, "Szablon", 0ms)) {
+        const std::optional<test_support::rgb_image> behind = test_support::capture_window(x, *main_window);
         ASSERT_TRUE(behind);
         long lit = 0;
         for (int y = 0; y < behind->height; ++y)
             for (int x_ = 0; x_ < behind->width; ++x_) {
                 const bool under_box = x_ >= box_at->x - 2 && x_ < box_at->x + box_at->width + 2 &&
                                        y >= box_at->y - 2 && y < box_at->y + box_at->height + 2;
-                lit += !under_box && behind->at(x_, y) != e2e::rgb_pixel{};
+                lit += !under_box && behind->at(x_, y) != test_support::rgb_pixel{};
             }
         EXPECT_EQ(lit, 0);
     }
 
     if (GetParam().key)
-        ASSERT_TRUE(e2e::press_key(x, *box, GetParam().key));
+        ASSERT_TRUE(test_support::press_key(x, *box, GetParam().key));
     else
-        ASSERT_TRUE(e2e::close_window(x, *box));
-    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
+        ASSERT_TRUE(test_support::close_window(x, *box));
+    const std::optional<test_support::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status) << "still running two seconds after the box was dismissed";
     EXPECT_TRUE(status->exited_with(0)) << *status;
     EXPECT_EQ(p.stdout_text(), loading_lines()) << "the loading lines come before the box";
@@ -434,18 +434,18 @@ TEST_F(ViewerE2e, ClickingOkDismissesTheBox)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.bmp"));
-    e2e::child_process p = start({viewer});
-    std::optional<e2e::rgb_image> picture;
+    test_support::child_process p = start({viewer});
+    std::optional<test_support::rgb_image> picture;
     const std::optional<Window> box = painted_box(p, &picture);
     ASSERT_TRUE(box);
-    const std::optional<e2e::window_rect> g = e2e::window_geometry(x, *box);
+    const std::optional<test_support::window_rect> g = test_support::window_geometry(x, *box);
     ASSERT_TRUE(g);
     // The button sits in the bottom right corner; click its middle.
-    const e2e::run_result click = e2e::run_program(
+    const test_support::run_result click = test_support::run_program(
         {"xdotool", "mousemove", "--window", std::to_string(*box), std::to_string(g->width - 56),
          std::to_string(g->height - 29), "click", "1"});
     ASSERT_TRUE(click.status && click.status->exited_with(0)) << click.err;
-    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
+    const std::optional<test_support::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0)) << *status;
 }
@@ -455,12 +455,12 @@ TEST_F(ViewerE2e, RefusedTextureShowsTheBoxWithTheReasonOnStderr)
     write_demo_assets();
     std::vector<uint8_t> stub = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_TRUE(formats::write_file(file("szablon.bmp"), stub));
-    e2e::child_process p = start({viewer});
-    std::optional<e2e::rgb_image> picture;
+    test_support::child_process p = start({viewer});
+    std::optional<test_support::rgb_image> picture;
     const std::optional<Window> box = painted_box(p, &picture);
     ASSERT_TRUE(box);
-    ASSERT_TRUE(e2e::press_key(x, *box, "Return"));
-    const std::optional<e2e::exit_status> status = p.wait_for_exit(2s);
+    ASSERT_TRUE(test_support::press_key(x, *box, "Return"));
+    const std::optional<test_support::exit_status> status = p.wait_for_exit(2s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0));
     EXPECT_NE(p.stderr_text().find("szablon.bmp: file is 10 bytes"), std::string::npos)
@@ -471,21 +471,21 @@ TEST_F(ViewerE2e, MissingModelLeavesTheWindowBlackAndKeepsRunning)
 {
     write_demo_assets();
     std::filesystem::remove(file("szablon.3ds"));
-    e2e::child_process p = start({viewer});
-    const std::optional<Window> w = e2e::find_window(x, "Szablon");
+    test_support::child_process p = start({viewer});
+    const std::optional<Window> w = test_support::find_window(x, "Szablon");
     ASSERT_TRUE(w) << p.stderr_text();
     ASSERT_TRUE(wait_for_stdout(p, "offesty: "));
     // Painted white from outside, the window turns black again only by the
     // program's own frames.
-    ASSERT_TRUE(e2e::paint_window(x, *w, e2e::rgb_pixel{255, 255, 255}));
-    const std::optional<e2e::rgb_image> frame =
-        e2e::capture_until(x, *w, [](const e2e::rgb_image& shot) { return e2e::count_non_black(shot) == 0; });
+    ASSERT_TRUE(test_support::paint_window(x, *w, test_support::rgb_pixel{255, 255, 255}));
+    const std::optional<test_support::rgb_image> frame =
+        test_support::capture_until(x, *w, [](const test_support::rgb_image& shot) { return test_support::count_non_black(shot) == 0; });
     ASSERT_TRUE(frame);
-    EXPECT_EQ(e2e::count_non_black(*frame), 0) << "the frame loop does not draw an empty black frame";
+    EXPECT_EQ(test_support::count_non_black(*frame), 0) << "the frame loop does not draw an empty black frame";
     EXPECT_TRUE(p.running());
     EXPECT_EQ(p.stdout_text(), "offesty: 0.000000 0.000000 0.000000\n");
-    ASSERT_TRUE(e2e::close_window(x, *w));
-    const std::optional<e2e::exit_status> status = p.wait_for_exit(10s);
+    ASSERT_TRUE(test_support::close_window(x, *w));
+    const std::optional<test_support::exit_status> status = p.wait_for_exit(10s);
     ASSERT_TRUE(status);
     EXPECT_TRUE(status->exited_with(0));
 }
@@ -493,8 +493,8 @@ TEST_F(ViewerE2e, MissingModelLeavesTheWindowBlackAndKeepsRunning)
 TEST_F(ViewerE2e, LoadingLinesAreFlushedBeforeTheFrameLoopSoAKillLosesNone)
 {
     write_demo_assets();
-    e2e::child_process p = start({viewer});
-    ASSERT_TRUE(e2e::find_window(x, "Szablon"));
+    test_support::child_process p = start({viewer});
+    ASSERT_TRUE(test_support::find_window(x, "Szablon"));
     ASSERT_TRUE(wait_for_stdout(p, "offesty: "));
     p.kill();
     EXPECT_EQ(p.stdout_text(), loading_lines());

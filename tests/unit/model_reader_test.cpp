@@ -81,7 +81,7 @@ printed load_printing(const std::string& path)
 
 printed load_printing(const std::vector<uint8_t>& bytes)
 {
-    const std::string path = e2e::temp_path("model.3ds");
+    const std::string path = test_support::temp_path("model.3ds");
     EXPECT_TRUE(write_file(path, bytes));
     return load_printing(path);
 }
@@ -184,7 +184,7 @@ TEST(ModelReader, UnknownChunksAreSkippedByTheirLength)
 TEST(ModelReader, MissingFileLeavesAnEmptyModelAndSaysNothing)
 {
     load_bytes(make_3ds({grid_object("keep", 3, 0.0f)}));
-    const printed r = load_printing(e2e::temp_path("no-such.3ds"));
+    const printed r = load_printing(test_support::temp_path("no-such.3ds"));
     EXPECT_FALSE(r.opened);
     EXPECT_EQ(r.lines, "");
     EXPECT_EQ(r.notes, "");
@@ -429,7 +429,7 @@ TEST(ModelReader, ReportCountsEachListKindAndHoldsTheNotesItPrinted)
     second.faces = {{0, 1, 7}, {0, 1, 2}, {1, 2, 3}};
     std::vector<uint8_t> bytes = make_3ds({first, second});
     bytes.resize(bytes.size() - 4);
-    const std::string path = e2e::temp_path("report.3ds");
+    const std::string path = test_support::temp_path("report.3ds");
     ASSERT_TRUE(write_file(path, bytes));
     const printed p = load_printing(path);
     ASSERT_TRUE(p.opened);
@@ -579,7 +579,7 @@ TEST(TextureNames, SharedModelsNameTheFilesTheirMaterialsUse)
         {"empty.3ds", {}},
     };
     for (const auto& [file, names] : cases) {
-        FILE* f = std::fopen(e2e::testdata_path(std::string("3ds/") + file).c_str(), "rb");
+        FILE* f = std::fopen(test_support::testdata_path(std::string("3ds/") + file).c_str(), "rb");
         ASSERT_NE(f, nullptr) << file;
         EXPECT_EQ(read_3ds_texture_names_file(f), names) << file;
         std::fclose(f);
@@ -686,7 +686,7 @@ TEST(SharedModels, CountsAndNormalisationLineMatchTheTable)
 {
     REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
-        const std::string path = e2e::testdata_path("3ds/") + m.file;
+        const std::string path = test_support::testdata_path("3ds/") + m.file;
         model_report report;
         ASSERT_TRUE(load_3ds_model(&model, path.c_str(), &report, nullptr, nullptr)) << path;
         EXPECT_EQ(notes_of(report), "") << m.file;
@@ -709,11 +709,11 @@ TEST(SharedModels, AssetInfoPrintsExactlyTheViewersLines)
 {
     REQUIRE_TESTDATA();
     for (const shared_model& m : shared_models) {
-        const std::string path = e2e::testdata_path("3ds/") + m.file;
+        const std::string path = test_support::testdata_path("3ds/") + m.file;
         std::string expected = load_printing(path).lines;
         expected += normalize_output();
 
-        const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", path});
+        const test_support::run_result r = test_support::run_program({ASSET_INFO, "model", path});
         EXPECT_EQ(r.code(), 0) << m.file;
         EXPECT_EQ(r.out, expected) << m.file;
         EXPECT_NE(r.err.find("vertices: " + std::to_string(m.vertices) + "\n"), std::string::npos)
@@ -733,16 +733,16 @@ TEST(SharedModels, AssetInfoCountsMappingCoordinatesWhateverTheirBits)
     std::memcpy(&nan_bits, &all_ones, 4);
     mesh_object o = grid_object("nan", 3, 0.0f);
     o.uvs = {{nan_bits, nan_bits}, {0.5f, 0.5f}, {nan_bits, 0.0f}};
-    const std::string path = e2e::temp_path("nan-bits.3ds");
+    const std::string path = test_support::temp_path("nan-bits.3ds");
     ASSERT_TRUE(write_file(path, make_3ds({o})));
-    const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", path});
+    const test_support::run_result r = test_support::run_program({ASSET_INFO, "model", path});
     EXPECT_EQ(r.code(), 0);
     EXPECT_NE(r.err.find("texture coordinates: 3\n"), std::string::npos) << r.err;
 }
 
 TEST(SharedModels, AssetInfoOnAMissingFileFailsButPrintsTheViewersLine)
 {
-    const e2e::run_result r = e2e::run_program({ASSET_INFO, "model", e2e::temp_path("absent.3ds")});
+    const test_support::run_result r = test_support::run_program({ASSET_INFO, "model", test_support::temp_path("absent.3ds")});
     EXPECT_EQ(r.code(), 1);
     EXPECT_EQ(r.out, "offesty: 0.000000 0.000000 0.000000\n");
     EXPECT_NE(r.err.find("cannot open"), std::string::npos);

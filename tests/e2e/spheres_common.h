@@ -3,7 +3,7 @@
 // (ray-cast spheres lit by the fixed-function formula), to judge pictures by.
 #pragma once
 
-#include "support/e2e.h"
+#include "support/support.h"
 
 #include <algorithm>
 #include <array>
@@ -36,19 +36,19 @@ inline void PrintTo(const sphere_build& build, std::ostream* out) { *out << buil
 // ---- running one --------------------------------------------------------------
 
 struct running_program {
-    e2e::child_process process;
+    test_support::child_process process;
     Window window = 0;
 };
 
 // Starts the program and waits for its "Szablon" window; fails the test
 // (and returns nothing) if none appears.
 inline std::optional<running_program> start(Display* display, const std::vector<std::string>& argv,
-                                            const e2e::spawn_options& options = {})
+                                            const test_support::spawn_options& options = {})
 {
     // A window left by an earlier run in this process must not be taken for the new one.
-    const std::vector<Window> earlier = e2e::windows_titled(display, "Szablon");
-    running_program running{e2e::child_process::spawn(argv, options), 0};
-    const std::optional<Window> window = e2e::find_window(display, "Szablon", 10s, earlier);
+    const std::vector<Window> earlier = test_support::windows_titled(display, "Szablon");
+    running_program running{test_support::child_process::spawn(argv, options), 0};
+    const std::optional<Window> window = test_support::find_window(display, "Szablon", 10s, earlier);
     if (!window) {
         ADD_FAILURE() << argv.front() << " showed no window titled Szablon; stderr:\n"
                       << running.process.stderr_text();
@@ -59,16 +59,16 @@ inline std::optional<running_program> start(Display* display, const std::vector<
 }
 
 // Closes the window as a user would and returns how the process ended.
-inline std::optional<e2e::exit_status> close_and_wait(Display* display, running_program& running)
+inline std::optional<test_support::exit_status> close_and_wait(Display* display, running_program& running)
 {
-    e2e::close_window(display, running.window);
+    test_support::close_window(display, running.window);
     return running.process.wait_for_exit(10s);
 }
 
-inline void save_for_inspection(const e2e::rgb_image& image, const std::string& name)
+inline void save_for_inspection(const test_support::rgb_image& image, const std::string& name)
 {
-    const std::string path = e2e::artifact_path(name + ".png");
-    if (e2e::write_png(image, path))
+    const std::string path = test_support::artifact_path(name + ".png");
+    if (test_support::write_png(image, path))
         std::fprintf(stderr, "picture left at %s\n", path.c_str());
 }
 

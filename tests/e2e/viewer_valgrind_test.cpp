@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/e2e.h"
+#include "support/support.h"
 
 using namespace std::chrono_literals;
 
@@ -25,7 +25,7 @@ class ViewerValgrind : public testing::Test {
 protected:
     void SetUp() override
     {
-        const e2e::run_result r = e2e::run_program({MAKE_DEMO_ASSETS, folder.path()});
+        const test_support::run_result r = test_support::run_program({MAKE_DEMO_ASSETS, folder.path()});
         ASSERT_EQ(r.code(), 0) << r.err;
     }
 
@@ -36,31 +36,31 @@ protected:
     std::string run_and_close(const std::string& title)
     {
         const std::string log = file("memcheck.log");
-        e2e::spawn_options options;
+        test_support::spawn_options options;
         options.working_directory = folder.path();
         // Kept loaded, the driver's frames keep its name in the leak stacks.
         if (std::filesystem::exists(GL_DRIVER))
-            options = e2e::with_preload(options, GL_DRIVER);
-        e2e::child_process viewer = e2e::child_process::spawn(
+            options = test_support::with_preload(options, GL_DRIVER);
+        test_support::child_process viewer = test_support::child_process::spawn(
             {VALGRIND, "--error-exitcode=" + std::to_string(VALGRIND_ERROR_STATUS),
              "--leak-check=full", "--errors-for-leak-kinds=definite",
              "--show-leak-kinds=definite", "--num-callers=30",
              "--suppressions=" + std::string(SUPPRESSIONS), "--log-file=" + log, MODEL_VIEWER},
             options);
 
-        const std::optional<Window> window = e2e::find_window(x, title, WINDOW_TIMEOUT);
+        const std::optional<Window> window = test_support::find_window(x, title, WINDOW_TIMEOUT);
         EXPECT_TRUE(window) << "no window titled " << title << "\n" << viewer.stderr_text();
         if (window) {
             // Frames of the loop, or the box painted, run under memcheck before the close.
             const bool shown =
                 title == "Szablon"
-                    ? e2e::wait_for_new_frames(x, *window, FRAMES, false, WINDOW_TIMEOUT)
-                    : e2e::count_non_black(e2e::capture_until(x, *window, painted, WINDOW_TIMEOUT).value_or(e2e::rgb_image{})) > 0;
+                    ? test_support::wait_for_new_frames(x, *window, FRAMES, false, WINDOW_TIMEOUT)
+                    : test_support::count_non_black(test_support::capture_until(x, *window, painted, WINDOW_TIMEOUT).value_or(test_support::rgb_image{})) > 0;
             EXPECT_TRUE(shown) << "nothing drawn in " << title;
-            EXPECT_TRUE(e2e::close_window(x, *window));
+            EXPECT_TRUE(test_support::close_window(x, *window));
         }
-        const std::optional<e2e::exit_status> status = viewer.wait_for_exit(EXIT_TIMEOUT);
-        const std::string report = e2e::read_file(log);
+        const std::optional<test_support::exit_status> status = viewer.wait_for_exit(EXIT_TIMEOUT);
+        const std::string report = test_support::read_file(log);
         EXPECT_TRUE(status) << "still running after its window was closed\n" << report;
         if (status) {
             EXPECT_TRUE(status->exited_with(0))
@@ -79,11 +79,11 @@ protected:
         EXPECT_EQ(report.find("definitely lost in loss record"), std::string::npos) << report;
     }
 
-    static bool painted(const e2e::rgb_image& shot) { return e2e::count_non_black(shot) > 0; }
+    static bool painted(const test_support::rgb_image& shot) { return test_support::count_non_black(shot) > 0; }
 
-    e2e::temp_folder folder{"viewer-valgrind"};
+    test_support::temp_folder folder{"viewer-valgrind"};
     std::string stdout_text;
-    e2e::x_connection x;
+    test_support::x_connection x;
 };
 
 }  // namespace

@@ -73,13 +73,13 @@ std::vector<std::string> reshape_calls(int width, int height, const char* mask_b
 
 class SpheresTrace : public testing::TestWithParam<sphere_build> {
 protected:
-    e2e::x_connection display;
+    test_support::x_connection display;
 };
 
 TEST_P(SpheresTrace, StartUpAndFirstFrameCallInOrderWithTheBuildsBlendAndColours)
 {
     const sphere_build& build = GetParam();
-    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {build.binary});
+    const std::optional<test_support::gl_trace> trace = test_support::record_trace(display, {build.binary});
     ASSERT_TRUE(trace);
     const auto frames = trace->frames();
     ASSERT_FALSE(frames.empty()) << "no frame was swapped";
@@ -99,7 +99,7 @@ TEST_P(SpheresTrace, StartUpAndFirstFrameCallInOrderWithTheBuildsBlendAndColours
     expected.insert(expected.end(), reshape.begin(), reshape.end());
     expected.insert(expected.end(), frame.begin(), frame.end());
 
-    const std::vector<const e2e::gl_call*> calls = program_calls(*trace, frames[0].first, frames[0].second);
+    const std::vector<const test_support::gl_call*> calls = program_calls(*trace, frames[0].first, frames[0].second);
     EXPECT_EQ(summarise(calls), expected);
 
     // gluPerspective(45, 640 / 480 in double precision, 1, 10000), as GLU hands it to GL.
@@ -111,7 +111,7 @@ TEST_P(SpheresTrace, StartUpAndFirstFrameCallInOrderWithTheBuildsBlendAndColours
 TEST_P(SpheresTrace, ResizeClearsTheNewDepthBufferAndMovesViewportAndAspectAlong)
 {
     const sphere_build& build = GetParam();
-    const std::optional<e2e::gl_trace> trace = e2e::record_trace(display, {build.binary}, {{}, {{800, 600}}, 2, false});
+    const std::optional<test_support::gl_trace> trace = test_support::record_trace(display, {build.binary}, {{}, {{800, 600}}, 2, false});
     ASSERT_TRUE(trace);
     const auto frames = trace->frames();
     ASSERT_GE(frames.size(), 2u);
@@ -132,7 +132,7 @@ TEST_P(SpheresTrace, ResizeClearsTheNewDepthBufferAndMovesViewportAndAspectAlong
     std::vector<std::string> expected = reshape_calls(800, 600, "GL_FALSE");
     const std::vector<std::string> frame = frame_calls(build);
     expected.insert(expected.end(), frame.begin(), frame.end());
-    const std::vector<const e2e::gl_call*> calls = program_calls(*trace, start, swap);
+    const std::vector<const test_support::gl_call*> calls = program_calls(*trace, start, swap);
     EXPECT_EQ(summarise(calls), expected);
     const size_t projection = trace->find("glMultMatrixd", reshape);
     ASSERT_LT(projection, swap);

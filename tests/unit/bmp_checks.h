@@ -17,7 +17,7 @@ bool decode_bytes(const std::vector<uint8_t>& bytes, bmp_image* image, std::stri
 
 // The decoded texture turned back into a picture, top row first (the
 // texture's row 0 is the bottom).
-e2e::rgb_image picture_of(const bmp_image& image);
+test_support::rgb_image picture_of(const bmp_image& image);
 
 // What decoding `bmp` must give: the reference PNG, compared exactly; empty
 // when they agree, else the first difference.
