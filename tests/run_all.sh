@@ -40,7 +40,7 @@ bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
 # ZIP package; the Debian package installed and its viewer run; asset_info
 # built with Emscripten, under Node, beside this one; the same programs as
 # web pages in headless Chromium, against the frames above.
-bash tests/system/windows.sh build
-bash tests/system/deb.sh build
-bash tests/system/node.sh build
-bash tests/system/web.sh build
+bash tests/system/windows.sh
+bash tests/system/deb.sh
+bash tests/system/node.sh
+bash tests/system/web.sh

@@ -4,13 +4,14 @@
 # exponents, every rounding tie and its neighbours). Not part of CI: hours
 # of processor time, spread here over JOBS processes.
 #
-#   bash tests/fixed6_every_float.sh [BUILD_FOLDER] [JOBS]   (default: build, nproc)
+#   bash tests/unit/fixed6_every_float.sh [JOBS]   (default: nproc; the default preset's build/)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build}
-jobs=${2:-$(nproc)}
-test=$build/tests/fixed6_test
-cmake --build "$build" --target fixed6_test -j"$jobs"
+cd "$(dirname "$0")/../.."
+build=build
+jobs=${1:-$(nproc)}
+test=$build/tests/unit/fixed6_test
+cmake --preset default >/dev/null
+cmake --build --preset default --target fixed6_test
 
 FIXED6_SAMPLES=65536 FIXED6_TIE_STEP=1 "$test" --gtest_brief=1
 
