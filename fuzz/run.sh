@@ -16,13 +16,14 @@ build=${FUZZ_BUILD:-build-fuzz}
 testdata=${SZABLON_TESTDATA:-../shared/testdata}
 
 CC=clang CXX=clang++ cmake -S fuzz -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_3ds fuzz_bmp make_seeds make_demo_assets
+cmake --build "$build" -j"$(nproc)" --target fuzz_3ds fuzz_bmp fuzz_tga make_seeds make_demo_assets
 
 # Seeds: files our writer makes, the demo model, and the shared real-world files.
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/3ds" "$seeds/bmp" "$seeds/demo" "$build/corpus/3ds" "$build/corpus/bmp"
-"$build/make_seeds" "$seeds/3ds" "$seeds/bmp"
+mkdir -p "$seeds/3ds" "$seeds/bmp" "$seeds/tga" "$seeds/demo" "$build/corpus/3ds" "$build/corpus/bmp" \
+    "$build/corpus/tga"
+"$build/make_seeds" "$seeds/3ds" "$seeds/bmp" "$seeds/tga"
 "$build/make_demo_assets" "$seeds/demo" 2>/dev/null
 mv "$seeds/demo/szablon.3ds" "$seeds/3ds/demo.3ds"
 rm -r "$seeds/demo"  # the demo texture is 192 KiB of plain pixels: too slow to mutate
@@ -51,7 +52,7 @@ run_fuzzer() {
     return 1
 }
 
-for target in 3ds bmp; do
+for target in 3ds bmp tga; do
     echo "== fuzz_$target: replaying fuzz/regressions/$target"
     run_fuzzer "$build/replay_$target.log" "$build/fuzz_$target" "${options[@]}" \
         fuzz/regressions/$target/*
