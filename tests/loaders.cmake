@@ -20,6 +20,13 @@ foreach(suite decode kinds)
   gtest_discover_tests(bmp_${suite}_test TEST_PREFIX "bmp_${suite}." PROPERTIES TIMEOUT 60)
 endforeach()
 
+# The TGA decoder: files made by the writer, and asset_info against ImageMagick.
+add_executable(tga_test tga_test.cpp)
+target_link_libraries(tga_test PRIVATE test_support GTest::gtest_main)
+target_compile_definitions(tga_test PRIVATE ASSET_INFO="$<TARGET_FILE:asset_info>")
+add_dependencies(tga_test asset_info)
+gtest_discover_tests(tga_test TEST_PREFIX "tga." PROPERTIES TIMEOUT 60)
+
 # Our "%f" for the mapping lines against printf itself.
 add_executable(fixed6_test fixed6_test.cpp)
 target_link_libraries(fixed6_test PRIVATE viewer_model GTest::gtest_main)
