@@ -64,6 +64,9 @@ compare 3ds-largest "$bin/bench_loaders" --3ds="$(basename "$largest"):$largest"
 for size in 256x256 1024x1024 1021x1024 4096x4096; do
     compare "bmp-$size" "$bin/bench_loaders" --bmp="$size:$inputs/bmp-$size.bmp"
 done
+for name in tga-4096x4096 tga-rle-4096x4096; do
+    compare "$name" "$bin/bench_loaders" --tga="${name#tga-}:$inputs/$name.tga"
+done
 
 source tools/xvfb_session.sh
 start_xvfb
@@ -115,12 +118,14 @@ table=$results/table.md
     awk -F'\t' '
         function peer_goal(what, input) {
             if (what == "bmp_decode") return "0.25"
+            if (what == "tga_decode") return "0.50"
             if (what == "3ds_load") return input == "capacity" ? "0.15" : "0.50"
             if (what == "web_frame") return "1.3"
             return ""
         }
         function floor_goal(what, input) {
             if (what == "bmp_decode" && (input == "1024x1024" || input == "4096x4096")) return "1.3"
+            if (what == "tga_decode" && input == "4096x4096") return "1.3"
             if (what == "3ds_load" && input == "capacity") return "1.5"
             return ""
         }
@@ -130,6 +135,7 @@ table=$results/table.md
         }
         {
             what = $1 == "3ds_load" ? "3DS load + normalise" : $1 == "bmp_decode" ? "BMP decode" : \
+                   $1 == "tga_decode" ? "TGA decode" : \
                    $1 == "frame" ? "one frame" : $1 == "web_frame" ? "one frame in the browser" : \
                    "start-up to first swap"
             rate = $8 == "" ? "" : $9 " vs " $10 " " $8
