@@ -235,7 +235,7 @@ void read_colour_table(cursor* c, const tga_header& h, pixel_reader* p)
     const int entries = h.map_first >= 256 ? 0 : std::min(256 - h.map_first, int{h.map_length});
     pixel_reader map;
     set_layout(&map, h.map_bits);
-    uint8_t stored[256 * 4];
+    uint8_t stored[256 * 4]{};  // zero should the file shrink under us
     seek_to(c, static_cast<uint64_t>(h.map_offset()));
     read_bytes(c, stored, static_cast<size_t>(entries) * map.bytes);  // checked: within the file
     expand(&map, stored, p->table[h.map_first % 256], static_cast<size_t>(entries));
