@@ -1,7 +1,9 @@
-// Our 3DS reader and BMP decoder against lib3ds and stb_image and against
-// the floor (the least work each job needs), on the same files, in one
-// process:
-//   bench_formats [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tsv=OUT] [benchmark flags]
+// Our 3DS reader and BMP and TGA decoders against lib3ds and stb_image and
+// against the floor (the least work each job needs), on the same files, in
+// one process:
+//   bench_formats [--3ds=LABEL:FILE]... [--bmp=LABEL:FILE]... [--tga=LABEL:FILE]...
+//                 [--tsv=OUT] [benchmark flags]
+// An uncompressed file has a floor; an RLE one is compared with stb_image only.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -19,6 +21,8 @@
 #include "formats/bmp.h"
 #include "formats/cursor.h"
 #include "formats/format_bmp.h"
+#include "formats/format_tga.h"
+#include "formats/tga.h"
 #include "model.h"
 
 namespace {
@@ -135,12 +139,23 @@ void lib3ds_3ds(benchmark::State& state, const std::string& path)
     state.counters["faces"] = static_cast<double>(flat.corners.size() / 3);
 }
 
-void ours_bmp(benchmark::State& state, const std::string& path)
+bool decode_path(const char* path, bmp_image* image, std::string* reason)
+{
+    return decode_bmp_path(path, image, reason);
+}
+
+bool decode_path(const char* path, tga_image* image, std::string* reason)
+{
+    return decode_tga_path(path, image, reason);
+}
+
+template <class Image>
+void ours_picture(benchmark::State& state, const std::string& path)
 {
     for (auto _ : state) {
-        bmp_image image;
+        Image image;
         std::string reason;
-        if (!decode_bmp_path(path.c_str(), &image, &reason)) {
+        if (!decode_path(path.c_str(), &image, &reason)) {
             state.SkipWithError(reason.c_str());
             break;
         }
@@ -149,19 +164,22 @@ void ours_bmp(benchmark::State& state, const std::string& path)
     }
 }
 
-// The least a decode of a 24-bit file can do: read the file's bytes as our
-// decoder does (the same calls, the same block size) and write every byte
-// of a fresh RGBA buffer of the same kind.
-struct bmp_shape {
+// The least a decode of an uncompressed 24-bit file can do: read the file's
+// bytes as our decoders do (the same calls, the same block size) and write
+// every byte of a fresh RGBA buffer of the same kind.
+struct rows_shape {
     int32_t width = 0, height = 0;
+    uint32_t header_bytes = 0;  // read first, as the decoder reads its header
     uint32_t pixel_offset = 0;
+    int64_t row_bytes = 0;
+    int64_t stride = 0;  // a row with its padding
 };
 
-void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape)
+void floor_rows(benchmark::State& state, const std::string& path, rows_shape shape)
 {
-    const int64_t row_bytes = bmp_row_bytes(shape.width, 24);
-    const int64_t stride = bmp_row_stride(shape.width, 24);
-    const int64_t block_rows = bmp_rows_per_read(stride);
+    const int64_t row_bytes = shape.row_bytes;
+    const int64_t stride = shape.stride;
+    const int64_t block_rows = rows_per_read(stride);
     const int64_t rows = shape.height;
     const size_t out_row = static_cast<size_t>(shape.width) * 4;
     uint8_t window[CURSOR_WINDOW];
@@ -174,7 +192,7 @@ void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape
         cursor c;
         cursor_over_file(&c, file, window, sizeof window);
         uint8_t headers[BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER];
-        read_bytes(&c, headers, sizeof headers);
+        read_bytes(&c, headers, shape.header_bytes);
         pixel_buffer rgba(out_row * static_cast<size_t>(rows));
         std::unique_ptr<uint8_t[]> block(
             new uint8_t[static_cast<size_t>(std::min(block_rows, rows) * stride)]);
@@ -193,7 +211,7 @@ void floor_bmp(benchmark::State& state, const std::string& path, bmp_shape shape
     }
 }
 
-void stb_bmp(benchmark::State& state, const std::string& path)
+void stb_picture(benchmark::State& state, const std::string& path)
 {
     for (auto _ : state) {
         int w, h, n;
@@ -240,7 +258,7 @@ std::string stdout_lines(const std::string& path)
 }
 
 // The floor's shape of a 24-bit, uncompressed file; false for any other kind.
-bool shape_of(const std::string& path, bmp_shape* shape)
+bool shape_of(const std::string& path, rows_shape* shape)
 {
     bmp_image image;
     std::string reason;
@@ -254,17 +272,45 @@ bool shape_of(const std::string& path, bmp_shape* shape)
         std::fclose(f);
     shape->width = image.width;
     shape->height = image.height;
+    shape->header_bytes = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER;
     shape->pixel_offset = u32_at(headers + BMP_PIXEL_OFFSET);
+    shape->row_bytes = bmp_row_bytes(image.width, 24);
+    shape->stride = bmp_row_stride(image.width, 24);
     return read;
 }
 
+// The same for a TGA file; false for an RLE one or any other depth.
+bool shape_of_tga(const std::string& path, rows_shape* shape)
+{
+    tga_image image;
+    std::string reason;
+    if (!decode_tga_path(path.c_str(), &image, &reason) ||
+        image.kind.compare(0, 46, "24 bits per pixel, true colour, uncompressed, ") != 0)
+        return false;
+    uint8_t header[TGA_HEADER_SIZE];
+    FILE* f = std::fopen(path.c_str(), "rb");
+    const bool read = f && std::fread(header, 1, sizeof header, f) == sizeof header;
+    if (f)
+        std::fclose(f);
+    const uint32_t map_bytes = header[TGA_COLOUR_MAP_TYPE] == 1
+        ? u16_at(header + TGA_MAP_LENGTH) * static_cast<uint32_t>(tga_pixel_bytes(header[TGA_MAP_ENTRY_BITS]))
+        : 0;
+    shape->width = image.width;
+    shape->height = image.height;
+    shape->header_bytes = TGA_HEADER_SIZE;
+    shape->pixel_offset = TGA_HEADER_SIZE + header[TGA_ID_LENGTH] + map_bytes;
+    shape->row_bytes = shape->stride = int64_t{image.width} * 3;
+    return read;
+}
+
+template <class Image>
 bool same_pixels(const std::string& path)
 {
-    bmp_image image;
+    Image image;
     std::string reason;
     int w = 0, h = 0, n = 0;
     unsigned char* pixels = stbi_load(path.c_str(), &w, &h, &n, 4);
-    const bool ours = decode_bmp_path(path.c_str(), &image, &reason);
+    const bool ours = decode_path(path.c_str(), &image, &reason);
     bool same = pixels && ours && w == image.width && h == image.height;
     const size_t row = static_cast<size_t>(w) * 4;
     for (int y = 0; same && y < h; ++y)
@@ -303,12 +349,14 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* model_arg = option_value(argv[i], "--3ds");
         const char* bmp_arg = option_value(argv[i], "--bmp");
-        if (!model_arg && !bmp_arg) {
+        const char* tga_arg = option_value(argv[i], "--tga");
+        const char* value = model_arg ? model_arg : bmp_arg ? bmp_arg : tga_arg;
+        if (!value) {
             argv[kept++] = argv[i];
             continue;
         }
         std::string label, path;
-        if (!split_input(model_arg ? model_arg : bmp_arg, &label, &path)) {
+        if (!split_input(value, &label, &path)) {
             std::fprintf(stderr, "%s: expected LABEL:FILE\n", argv[i]);
             return 2;
         }
@@ -329,13 +377,13 @@ int main(int argc, char** argv)
                 c, [path](benchmark::State& s) { ours_3ds(s, path); },
                 [path](benchmark::State& s) { lib3ds_3ds(s, path); },
                 [path, lines](benchmark::State& s) { floor_3ds(s, path, lines); });
-        } else {
-            if (!same_pixels(path)) {
+        } else if (bmp_arg) {
+            if (!same_pixels<bmp_image>(path)) {
                 std::fprintf(stderr, "%s: the two decoders disagree; not comparing\n",
                              path.c_str());
                 return 1;
             }
-            bmp_shape shape;
+            rows_shape shape;
             if (!shape_of(path, &shape)) {
                 std::fprintf(stderr, "%s: not a 24-bit uncompressed BMP; no floor for it\n",
                              path.c_str());
@@ -345,9 +393,25 @@ int main(int argc, char** argv)
             c.peer = "stb_image";
             c.rate = rate_kind::megabytes;
             add_comparison(
-                c, [path](benchmark::State& s) { ours_bmp(s, path); },
-                [path](benchmark::State& s) { stb_bmp(s, path); },
-                [path, shape](benchmark::State& s) { floor_bmp(s, path, shape); });
+                c, [path](benchmark::State& s) { ours_picture<bmp_image>(s, path); },
+                [path](benchmark::State& s) { stb_picture(s, path); },
+                [path, shape](benchmark::State& s) { floor_rows(s, path, shape); });
+        } else {
+            if (!same_pixels<tga_image>(path)) {
+                std::fprintf(stderr, "%s: the two decoders disagree; not comparing\n",
+                             path.c_str());
+                return 1;
+            }
+            c.what = "tga_decode";
+            c.peer = "stb_image";
+            c.rate = rate_kind::megabytes;
+            rows_shape shape;
+            bench_body floor;
+            if (shape_of_tga(path, &shape))
+                floor = [path, shape](benchmark::State& s) { floor_rows(s, path, shape); };
+            add_comparison(
+                c, [path](benchmark::State& s) { ours_picture<tga_image>(s, path); },
+                [path](benchmark::State& s) { stb_picture(s, path); }, floor);
         }
     }
     argv[kept] = nullptr;

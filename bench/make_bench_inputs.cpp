@@ -3,6 +3,9 @@
 //                    tori of 2500 vertices each (model-10000.3ds is a model at
 //                    the viewer's capacity, in four objects)
 //   bmp-WxH.bmp      24-bit, bottom-up, rows padded as BMP stores them
+//   tga-WxH.tga      the same picture, 24-bit, uncompressed, bottom-left
+//   tga-rle-WxH.tga  24-bit RLE of a picture whose left half is in runs of
+//                    16 pixels and whose right half changes at every pixel
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -61,18 +64,23 @@ std::vector<mesh_object> make_model(int tori, int rows, int cols)
     return objects;
 }
 
-std::vector<uint8_t> make_picture(int32_t width, int32_t height)
+// `runs` makes the left half's pixels repeat in runs of 16.
+std::vector<uint8_t> make_picture(int32_t width, int32_t height, int channels = 3,
+                                  bool runs = false)
 {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * channels);
     size_t at = 0;
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
-            rgb[at++] = static_cast<uint8_t>(x * 255 / width);
-            rgb[at++] = static_cast<uint8_t>(y * 255 / height);
-            rgb[at++] = static_cast<uint8_t>((x ^ y) & 255);
+            const int32_t blue_x = runs && x < width / 2 ? x / 16 : x;
+            out[at++] = static_cast<uint8_t>(x * 255 / width);
+            out[at++] = static_cast<uint8_t>(y * 255 / height);
+            out[at++] = static_cast<uint8_t>((blue_x ^ y) & 255);
+            if (channels == 4)
+                out[at++] = 255;
         }
     }
-    return rgb;
+    return out;
 }
 
 }  // namespace
@@ -105,6 +113,16 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
         }
+    }
+    const int32_t side = 4096;
+    const std::string size = std::to_string(side) + "x" + std::to_string(side);
+    tga_options rle;
+    rle.image_type = TGA_RLE_TRUE_COLOUR;
+    if (!write_file(dir + "/tga-" + size + ".tga", make_tga(side, side, make_picture(side, side, 4))) ||
+        !write_file(dir + "/tga-rle-" + size + ".tga",
+                    make_tga(side, side, make_picture(side, side, 4, true), rle))) {
+        std::fprintf(stderr, "cannot write the TGA pictures in %s\n", dir.c_str());
+        return 1;
     }
     return 0;
 }

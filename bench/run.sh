@@ -63,6 +63,9 @@ compare 3ds-largest "$bin/bench_formats" --3ds="$(basename "$largest"):$largest"
 for size in 256x256 1024x1024 1021x1024 4096x4096; do
     compare "bmp-$size" "$bin/bench_formats" --bmp="$size:$inputs/bmp-$size.bmp"
 done
+for name in tga-4096x4096 tga-rle-4096x4096; do
+    compare "$name" "$bin/bench_formats" --tga="${name#tga-}:$inputs/$name.tga"
+done
 
 start_xvfb
 # llvmpipe draws on threads that compete with whatever else the machine runs:
@@ -112,12 +115,14 @@ table=$results/table.md
     awk -F'\t' '
         function peer_goal(what, input) {
             if (what == "bmp_decode") return "0.25"
+            if (what == "tga_decode") return "0.50"
             if (what == "3ds_load") return input == "capacity" ? "0.15" : "0.50"
             if (what == "web_frame") return "1.3"
             return ""
         }
         function floor_goal(what, input) {
             if (what == "bmp_decode" && (input == "1024x1024" || input == "4096x4096")) return "1.3"
+            if (what == "tga_decode" && input == "4096x4096") return "1.3"
             if (what == "3ds_load" && input == "capacity") return "1.5"
             return ""
         }
@@ -127,6 +132,7 @@ table=$results/table.md
         }
         {
             what = $1 == "3ds_load" ? "3DS load + normalise" : $1 == "bmp_decode" ? "BMP decode" : \
+                   $1 == "tga_decode" ? "TGA decode" : \
                    $1 == "frame" ? "one frame" : $1 == "web_frame" ? "one frame in the browser" : \
                    "start-up to first swap"
             rate = $8 == "" ? "" : $9 " vs " $10 " " $8

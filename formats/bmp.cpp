@@ -7,6 +7,7 @@
 #include "bmp_header.h"
 #include "cursor.h"
 #include "format_bmp.h"
+#include "rgba_rows.h"
 
 namespace formats {
 
@@ -282,9 +283,8 @@ bool read_masks(cursor* c, bmp_header* h, std::string* reason,
         while ((run >> ch->bits) & 1)
             ++ch->bits;
         if (ch->bits <= 8) {
-            const uint32_t max = (1u << ch->bits) - 1;
-            for (uint32_t v = 0; v <= max; ++v)
-                ch->level[v] = static_cast<uint8_t>((v * 510 + max) / (2 * max));
+            for (uint32_t v = 0; v < (1u << ch->bits); ++v)
+                ch->level[v] = widen_channel(v, ch->bits);
         }
     }
     return true;

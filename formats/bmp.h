@@ -11,6 +11,7 @@
 
 #include "note.h"
 #include "pixels.h"
+#include "rgba_rows.h"
 
 namespace formats {
 
@@ -27,12 +28,10 @@ struct bmp_image {
 // The decoder alone takes no side longer than this.
 enum { BMP_MAX_SIDE = 32768 };
 
-// Uncompressed pixel data is read this many whole rows at a time (at least
-// one): about 64 KiB: few reads, still in the cache when widened, and few fresh
-// pages to fault in for a small picture.
+// Uncompressed pixel data is read this many whole rows at a time.
 constexpr int64_t bmp_rows_per_read(int64_t row_stride)
 {
-    return row_stride >= (int64_t{64} << 10) ? 1 : (int64_t{64} << 10) / row_stride;
+    return rows_per_read(row_stride);
 }
 
 // Decodes a BMP from bytes in memory, or from an open file from its start,

@@ -5,11 +5,7 @@
 #include <memory>
 
 #include "bmp_header.h"
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <tmmintrin.h>
-#define BGR24_SHUFFLE 1
-#endif
+#include "rgba_rows.h"
 
 namespace formats {
 
@@ -40,52 +36,6 @@ void expand_indexed(const bmp_header& h, const uint8_t* in, uint8_t* out, int64_
     }
 }
 
-// The hot loop for the common kind. The compiler does not vectorise this
-// 3-to-4 byte spread for the baseline x86-64 target (it stores a byte at a
-// time), so where the processor has SSSE3 one byte shuffle does four pixels;
-// the plain loop does the rest and runs everywhere else.
-void expand_bgr24_bytes(const uint8_t* __restrict in, uint8_t* __restrict out, size_t from,
-                        size_t width)
-{
-    for (size_t x = from; x < width; ++x) {
-        out[4 * x] = in[3 * x + 2];
-        out[4 * x + 1] = in[3 * x + 1];
-        out[4 * x + 2] = in[3 * x];
-        out[4 * x + 3] = 255;
-    }
-}
-
-#if defined(BGR24_SHUFFLE)
-__attribute__((target("ssse3"))) void expand_bgr24_ssse3(const uint8_t* __restrict in,
-                                                         uint8_t* __restrict out, size_t width)
-{
-    // Output byte i takes input byte order[i]; -1 gives 0, which the alpha fills.
-    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
-    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    size_t x = 0;
-    // Each step loads 16 bytes and uses 12: it stops while all 16 lie in the row.
-    for (; x + 6 <= width; x += 4) {
-        const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x));
-        const __m128i rgba = _mm_or_si128(_mm_shuffle_epi8(bgr, order), alpha);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), rgba);
-    }
-    expand_bgr24_bytes(in, out, x, width);
-}
-
-const bool has_ssse3 = __builtin_cpu_supports("ssse3");
-#endif
-
-void expand_bgr24(const bmp_header& h, const uint8_t* in, uint8_t* out)
-{
-    const size_t width = static_cast<size_t>(h.width);
-#if defined(BGR24_SHUFFLE)
-    if (has_ssse3)
-        return expand_bgr24_ssse3(in, out, width);
-#endif
-    expand_bgr24_bytes(in, out, 0, width);
-}
-
-// v × 255 / (2^bits − 1), rounded.
 uint8_t scale(const bmp_channel& ch, uint32_t pixel)
 {
     if (ch.bits == 0)
@@ -93,8 +43,7 @@ uint8_t scale(const bmp_channel& ch, uint32_t pixel)
     const uint64_t v = (pixel & ch.mask) >> ch.shift;
     if (ch.bits <= 8)
         return ch.level[v];
-    const uint64_t max = (uint64_t{1} << ch.bits) - 1;
-    return static_cast<uint8_t>((v * 510 + max) / (2 * max));
+    return widen_channel(v, ch.bits);
 }
 
 void expand_masked(const bmp_header& h, const uint8_t* in, uint8_t* out)
@@ -158,7 +107,7 @@ void decode_plain_rows(cursor* c, const bmp_header& h, bmp_image* image,
             if (h.layout == PIXELS_INDEXED)
                 expand_indexed(h, in, out, &past_palette);
             else if (h.layout == PIXELS_BGR24)
-                expand_bgr24(h, in, out);
+                rgba_from_bgr24(in, out, static_cast<size_t>(width));
             else
                 expand_masked(h, in, out);
         }

@@ -195,4 +195,99 @@ std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector
     return w.bytes;
 }
 
+namespace {
+
+// One pixel or colour map entry as a TGA file stores it.
+void store_tga_pixel(const uint8_t* pixel, int bits, uint8_t* out)
+{
+    if (bits == 8) {
+        out[0] = pixel[0];
+    } else if (bits == 15 || bits == 16) {
+        const auto five = [](uint8_t v) { return static_cast<unsigned>((v * 31 + 127) / 255); };
+        unsigned v = five(pixel[0]) << 10 | five(pixel[1]) << 5 | five(pixel[2]);
+        if (bits == 16 && pixel[3] >= 128)
+            v |= 0x8000;
+        out[0] = static_cast<uint8_t>(v);
+        out[1] = static_cast<uint8_t>(v >> 8);
+    } else {
+        out[0] = pixel[2];
+        out[1] = pixel[1];
+        out[2] = pixel[0];
+        if (bits == 32)
+            out[3] = pixel[3];
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> make_tga(int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                              const tga_options& options)
+{
+    const uint8_t plain_type = options.image_type & ~TGA_RLE_BIT;
+    const bool one_byte = plain_type == TGA_MAPPED || plain_type == TGA_GREY;
+    const size_t in_size = one_byte ? 1 : 4;
+    const size_t out_size = static_cast<size_t>(tga_pixel_bytes(options.bits));
+    const size_t map_entries = options.map_rgba.size() / 4;
+    const uint8_t alpha_bits = options.bits == 32 ? 8 : options.bits == 16 ? 1 : 0;
+
+    byte_writer w;
+    put_u8(&w, static_cast<uint8_t>(options.image_id.size()));
+    put_u8(&w, map_entries > 0 ? 1 : 0);
+    put_u8(&w, options.image_type);
+    put_u16(&w, options.map_first);
+    put_u16(&w, static_cast<uint16_t>(map_entries));
+    put_u8(&w, map_entries > 0 ? options.map_bits : 0);
+    put_u16(&w, 0);  // the screen origin
+    put_u16(&w, 0);
+    put_u16(&w, static_cast<uint16_t>(width));
+    put_u16(&w, static_cast<uint16_t>(height));
+    put_u8(&w, options.bits);
+    put_u8(&w, static_cast<uint8_t>(alpha_bits | (options.right_to_left ? TGA_RIGHT_TO_LEFT : 0) |
+                                    (options.top_left ? TGA_TOP_LEFT : 0)));
+    put_bytes(&w, options.image_id.data(), options.image_id.size());
+    for (size_t i = 0; i < map_entries; ++i) {
+        uint8_t entry[4];
+        store_tga_pixel(&options.map_rgba[4 * i], options.map_bits, entry);
+        put_bytes(&w, entry, static_cast<size_t>(tga_pixel_bytes(options.map_bits)));
+    }
+
+    // The pixels as stored, in the order stored.
+    std::vector<uint8_t> stored;
+    for (int32_t k = 0; k < height; ++k) {
+        const int32_t row = options.top_left ? height - 1 - k : k;
+        for (int32_t i = 0; i < width; ++i) {
+            const int32_t x = options.right_to_left ? width - 1 - i : i;
+            uint8_t out[4];
+            store_tga_pixel(&pixels[(static_cast<size_t>(row) * width + x) * in_size],
+                            options.bits, out);
+            stored.insert(stored.end(), out, out + out_size);
+        }
+    }
+    if (!(options.image_type & TGA_RLE_BIT)) {
+        put_bytes(&w, stored.data(), stored.size());
+        return w.bytes;
+    }
+    const size_t count = stored.size() / out_size;
+    const auto same = [&](size_t a, size_t b) {
+        return b < count && std::memcmp(&stored[a * out_size], &stored[b * out_size], out_size) == 0;
+    };
+    for (size_t i = 0; i < count;) {
+        size_t n = 1;
+        if (same(i, i + 1)) {
+            while (n < TGA_PACKET_MAX && same(i, i + n))
+                ++n;
+            put_u8(&w, static_cast<uint8_t>(TGA_RUN_PACKET | (n - 1)));
+            put_bytes(&w, &stored[i * out_size], out_size);
+        } else {
+            // Up to where a run of two begins.
+            while (n < TGA_PACKET_MAX && i + n < count && !same(i + n, i + n + 1))
+                ++n;
+            put_u8(&w, static_cast<uint8_t>(n - 1));
+            put_bytes(&w, &stored[i * out_size], n * out_size);
+        }
+        i += n;
+    }
+    return w.bytes;
+}
+
 }  // namespace formats

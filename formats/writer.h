@@ -1,4 +1,4 @@
-// Writers for 3DS and BMP files, beside their readers: the demo assets are
+// Writers for 3DS, BMP and TGA files, beside their readers: the demo assets are
 // made with them, and the tests build well-formed and broken files on them.
 #pragma once
 
@@ -8,6 +8,7 @@
 
 #include "format_3ds.h"
 #include "format_bmp.h"
+#include "format_tga.h"
 
 namespace formats {
 
@@ -74,5 +75,29 @@ struct bmp24_options {
 // picture's bottom row first.
 std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
                                 const bmp24_options& options = bmp24_options{});
+
+// ---- TGA ---------------------------------------------------------------
+
+struct tga_options {
+    uint8_t image_type = TGA_TRUE_COLOUR;  // any tga_image_type, RLE or not
+    uint8_t bits = 24;            // per pixel: 15, 16, 24, 32; 8 for grey and colour indices
+    bool top_left = false;        // store the top row first
+    bool right_to_left = false;   // store each row from its right end
+    std::string image_id;         // up to 255 bytes, between the header and the colour map
+    // A colour map of `map_bits`-bit entries (15, 16, 24, 32) made from
+    // `map_rgba` (4 bytes an entry), the first standing for index `map_first`.
+    // Written whenever it has entries, also before pixels that ignore it.
+    std::vector<uint8_t> map_rgba;
+    uint16_t map_first = 0;
+    uint8_t map_bits = 24;
+};
+
+// `pixels` holds width * height pixels, the picture's bottom row first: for
+// true colour 4 bytes each (red, green, blue, alpha), for grey and colour
+// indices 1 byte each. At 15 and 16 bits each channel is rounded to 5 bits,
+// and at 16 the attribute bit is set where alpha is 128 or more. RLE packets
+// run on across row ends, as many writers' do.
+std::vector<uint8_t> make_tga(int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                              const tga_options& options = tga_options{});
 
 }  // namespace formats

@@ -1,6 +1,6 @@
-// Writes small well-formed 3DS and BMP files with our writer into two seed
-// folders, so the fuzzers start from every chunk and header kind we know.
-//   make_seeds 3DS_FOLDER BMP_FOLDER
+// Writes small well-formed 3DS, BMP and TGA files with our writer into three
+// seed folders, so the fuzzers start from every chunk and header kind we know.
+//   make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -99,15 +99,73 @@ void write_bmp_seeds(const std::string& dir)
     save(dir + "/unpadded.bmp", make_bmp24(5, 3, gradient(5, 3), unpadded));
 }
 
+// Pixels for each TGA kind: runs and changes both, so RLE files hold both packets.
+std::vector<uint8_t> tga_pixels(int32_t width, int32_t height, bool one_byte)
+{
+    std::vector<uint8_t> pixels;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t v = x < width / 2 ? y : x * y;
+            if (one_byte)
+                pixels.push_back(static_cast<uint8_t>(v % 6));
+            else
+                pixels.insert(pixels.end(), {static_cast<uint8_t>(40 * v), static_cast<uint8_t>(60 * y),
+                                             static_cast<uint8_t>(x + y), static_cast<uint8_t>(90 * x)});
+        }
+    return pixels;
+}
+
+void write_tga_seeds(const std::string& dir)
+{
+    const struct {
+        const char* name;
+        uint8_t type, bits, map_bits;
+        bool top_left, right_to_left;
+    } kinds[] = {
+        {"rgb24", TGA_TRUE_COLOUR, 24, 0, false, false},
+        {"rgb24-rle-top-left", TGA_RLE_TRUE_COLOUR, 24, 0, true, false},
+        {"rgba32", TGA_TRUE_COLOUR, 32, 0, true, false},
+        {"rgba32-rle-right-to-left", TGA_RLE_TRUE_COLOUR, 32, 0, false, true},
+        {"rgb16", TGA_TRUE_COLOUR, 16, 0, false, false},
+        {"rgb15-rle", TGA_RLE_TRUE_COLOUR, 15, 0, true, true},
+        {"grey", TGA_GREY, 8, 0, false, false},
+        {"grey-rle", TGA_RLE_GREY, 8, 0, true, false},
+        {"mapped24", TGA_MAPPED, 8, 24, false, false},
+        {"mapped16-rle", TGA_RLE_MAPPED, 8, 16, true, false},
+        {"mapped32-rle", TGA_RLE_MAPPED, 8, 32, false, false},
+        {"mapped15", TGA_MAPPED, 8, 15, false, true},
+    };
+    for (const auto& k : kinds) {
+        tga_options o;
+        o.image_type = k.type;
+        o.bits = k.bits;
+        o.top_left = k.top_left;
+        o.right_to_left = k.right_to_left;
+        const uint8_t plain = k.type & ~TGA_RLE_BIT;
+        if (plain == TGA_MAPPED) {
+            o.map_bits = k.map_bits;
+            o.map_first = 1;  // index 0 lies outside the map
+            o.map_rgba = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 9, 99, 199, 255, 7, 7, 7, 7};
+        }
+        save(dir + "/" + k.name + ".tga", make_tga(7, 5, tga_pixels(7, 5, plain != TGA_TRUE_COLOUR), o));
+    }
+    // An image ID, and a colour map before true-colour pixels, both skipped.
+    tga_options skipped;
+    skipped.image_id = "made by make_seeds";
+    skipped.map_rgba = {1, 2, 3, 4, 5, 6, 7, 8};
+    save(dir + "/id-and-unused-map.tga", make_tga(3, 2, tga_pixels(3, 2, false), skipped));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_seeds 3DS_FOLDER BMP_FOLDER\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER\n");
         return 2;
     }
     write_3ds_seeds(argv[1]);
     write_bmp_seeds(argv[2]);
+    write_tga_seeds(argv[3]);
     return ok ? 0 : 1;
 }

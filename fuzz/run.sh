@@ -16,12 +16,9 @@ source scripts/lib.sh
 seconds=${1:-${FUZZ_SECONDS:-60}}
 build=build-fuzz
 testdata=${SZABLON_TESTDATA:-../shared/testdata}
-targets=(3ds bmp)
+targets=(3ds bmp tga)
 
 cmake --workflow --preset fuzz
-# The demo model comes from the host build's own tool.
-cmake --preset default >/dev/null
-cmake --build --preset default --target make_demo_assets >/dev/null
 
 # Seeds: files our writer makes, the demo model, and the shared real-world files.
 seeds="$build/seeds"
@@ -29,9 +26,9 @@ rm -rf "$seeds"
 for target in "${targets[@]}"; do
     mkdir -p "$seeds/$target" "$build/corpus/$target"
 done
-"$build/fuzz/make_seeds" "$seeds/3ds" "$seeds/bmp"
+"$build/fuzz/make_seeds" "$seeds/3ds" "$seeds/bmp" "$seeds/tga"
 mkdir -p "$seeds/demo"
-build/tools/make_demo_assets "$seeds/demo" 2>/dev/null
+"$build/tools/make_demo_assets" "$seeds/demo" 2>/dev/null
 mv "$seeds/demo/szablon.3ds" "$seeds/3ds/demo.3ds"
 rm -r "$seeds/demo"  # the demo texture is 192 KiB of plain pixels: too slow to mutate
 if [ -d "$testdata" ]; then

@@ -3,14 +3,18 @@
 //   asset_info model FILE              stdout: exactly the viewer's loading lines
 //   asset_info texture FILE [--ppm OUT]  stdout: WIDTHxHEIGHT; OUT: the decoded picture
 //
+// A texture whose name ends in .tga (any case) is read as TGA, any other as BMP.
+//
 // Everything else (summaries, the texture files a model names, reasons)
 // goes to stderr.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "formats/bmp.h"
 #include "formats/texture_names.h"
+#include "formats/tga.h"
 #include "formats/writer.h"
 #include "model.h"
 #include "program_name.h"
@@ -69,7 +73,9 @@ int inspect_model(const char* path)
     return 0;
 }
 
-bool write_ppm(const char* path, const formats::bmp_image& image)
+// Either decoder's picture: both records have the same fields.
+template <class Image>
+bool write_ppm(const char* path, const Image& image)
 {
     using formats::put_bytes;
     formats::byte_writer w;
@@ -85,11 +91,33 @@ bool write_ppm(const char* path, const formats::bmp_image& image)
     return formats::write_file(path, w.bytes);
 }
 
+bool named_tga(const char* path)
+{
+    const size_t n = std::strlen(path);
+    if (n < 4 || path[n - 4] != '.')
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (std::tolower(static_cast<unsigned char>(path[n - 3 + i])) != "tga"[i])
+            return false;
+    return true;
+}
+
+bool decode_texture(const char* path, formats::bmp_image* image, std::string* reason)
+{
+    return formats::decode_bmp_path(path, image, reason);
+}
+
+bool decode_texture(const char* path, formats::tga_image* image, std::string* reason)
+{
+    return formats::decode_tga_path(path, image, reason);
+}
+
+template <class Image>
 int inspect_texture(const char* path, const char* ppm_path)
 {
-    formats::bmp_image image;
+    Image image;
     std::string reason;
-    if (!formats::decode_bmp_path(path, &image, &reason)) {
+    if (!decode_texture(path, &image, &reason)) {
         std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
         return 1;
     }
@@ -110,9 +138,11 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "model") == 0)
         return inspect_model(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "texture") == 0)
-        return inspect_texture(argv[2], nullptr);
+    const char* ppm_path = nullptr;
     if (argc == 5 && std::strcmp(argv[1], "texture") == 0 && std::strcmp(argv[3], "--ppm") == 0)
-        return inspect_texture(argv[2], argv[4]);
-    return usage(argv[0]);
+        ppm_path = argv[4];
+    else if (argc != 3 || std::strcmp(argv[1], "texture") != 0)
+        return usage(argv[0]);
+    return named_tga(argv[2]) ? inspect_texture<formats::tga_image>(argv[2], ppm_path)
+                              : inspect_texture<formats::bmp_image>(argv[2], ppm_path);
 }

@@ -16,6 +16,7 @@
 #include "formats/bmp.h"
 #include "formats/cursor.h"
 #include "formats/read_3ds.h"
+#include "formats/tga.h"
 #include "formats/texture_names.h"
 #include "formats/writer.h"
 #include "support/files.h"
@@ -93,6 +94,32 @@ const texture_regression texture_regressions[] = {
      "a 4 KiB stream of end-of-line codes was given a 64 MiB buffer to fill, hanging the fuzzer", 0, 0},
 };
 
+// Found by fuzzing the TGA decoder with its size bounds taken out: what each bound keeps out.
+const texture_regression tga_regressions[] = {
+    {"rle-header-alone-asks-59mb.tga", "without the RLE bound, an 18-byte header took a 59 MB buffer", 0, 0},
+    {"grey-header-alone-asks-25mb.tga", "without the bound on raw rows, an 18-byte header took a 25 MB buffer", 0, 0},
+};
+
+bool decode_bytes(const std::string& bytes, bmp_image* image, std::string* reason)
+{
+    return decode_bmp(bytes.data(), bytes.size(), image, reason);
+}
+
+bool decode_bytes(const std::string& bytes, tga_image* image, std::string* reason)
+{
+    return decode_tga(bytes.data(), bytes.size(), image, reason);
+}
+
+bool decode_file(FILE* file, bmp_image* image, std::string* reason)
+{
+    return decode_bmp_file(file, image, reason);
+}
+
+bool decode_file(FILE* file, tga_image* image, std::string* reason)
+{
+    return decode_tga_file(file, image, reason);
+}
+
 std::set<std::string> files_in(const std::string& folder)
 {
     std::set<std::string> names;
@@ -117,6 +144,7 @@ TEST(FuzzRegressions, EveryCorpusFileIsNamedAndEveryNameHasItsFile)
 {
     EXPECT_EQ(files_in("3ds"), names_in(model_regressions));
     EXPECT_EQ(files_in("bmp"), names_in(texture_regressions));
+    EXPECT_EQ(files_in("tga"), names_in(tga_regressions));
 }
 
 TEST(FuzzRegressions, ModelReaderKeepsItsInvariantsOnEveryReproducer)
@@ -143,15 +171,18 @@ TEST(FuzzRegressions, ModelReaderKeepsItsInvariantsOnEveryReproducer)
     }
 }
 
-TEST(FuzzRegressions, TextureDecoderRefusesWithAReasonOrDecodesWholeBuffers)
+namespace {
+
+template <class Image, size_t N>
+void expect_refused_or_whole(const char* folder, const texture_regression (&table)[N])
 {
-    for (const texture_regression& r : texture_regressions) {
+    for (const texture_regression& r : table) {
         SCOPED_TRACE(std::string(r.file) + ": caught " + r.caught);
-        const std::string bytes = test_support::read_file(regressions + "/bmp/" + r.file);
-        bmp_image image;
+        const std::string bytes = test_support::read_file(regressions + "/" + folder + "/" + r.file);
+        Image image;
         std::string reason;
         const auto start = std::chrono::steady_clock::now();
-        const bool decoded = decode_bmp(bytes.data(), bytes.size(), &image, &reason);
+        const bool decoded = decode_bytes(bytes, &image, &reason);
         EXPECT_LT(std::chrono::steady_clock::now() - start, TIME_LIMIT);
 
         if (r.width == 0) {
@@ -164,6 +195,14 @@ TEST(FuzzRegressions, TextureDecoderRefusesWithAReasonOrDecodesWholeBuffers)
         EXPECT_EQ(image.height, r.height);
         EXPECT_EQ(image.rgba.size(), static_cast<size_t>(image.width) * image.height * 4);
     }
+}
+
+}  // namespace
+
+TEST(FuzzRegressions, TextureDecodersRefuseWithAReasonOrDecodeWholeBuffers)
+{
+    expect_refused_or_whole<bmp_image>("bmp", texture_regressions);
+    expect_refused_or_whole<tga_image>("tga", tga_regressions);
 }
 
 // The one reproducer that decodes: what is in the file is kept, what is not is black.
@@ -229,14 +268,15 @@ void expect_same_walk(const std::string& bytes, const std::string& path)
     }
 }
 
+template <class Image>
 void expect_same_picture(const std::string& bytes, const std::string& path)
 {
-    bmp_image in_memory, in_file;
+    Image in_memory, in_file;
     std::string memory_reason, file_reason;
-    const bool memory_ok = decode_bmp(bytes.data(), bytes.size(), &in_memory, &memory_reason);
+    const bool memory_ok = decode_bytes(bytes, &in_memory, &memory_reason);
     FILE* f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
-    const bool file_ok = decode_bmp_file(f, &in_file, &file_reason);
+    const bool file_ok = decode_file(f, &in_file, &file_reason);
     std::fclose(f);
     ASSERT_EQ(memory_ok, file_ok) << memory_reason << " / " << file_reason;
     EXPECT_EQ(memory_reason, file_reason);
@@ -256,10 +296,13 @@ void expect_same_from_memory_and_file(const std::string& path)
     std::string lower = path;
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".3ds") == 0)
+    const std::string suffix = lower.size() > 4 ? lower.substr(lower.size() - 4) : "";
+    if (suffix == ".3ds")
         expect_same_walk(bytes, path);
+    else if (suffix == ".tga")
+        expect_same_picture<tga_image>(bytes, path);
     else
-        expect_same_picture(bytes, path);
+        expect_same_picture<bmp_image>(bytes, path);
 }
 
 }  // namespace
@@ -268,7 +311,7 @@ void expect_same_from_memory_and_file(const std::string& path)
 // edge, and files cut at every byte near it, must read as they do in memory.
 TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
 {
-    for (const char* kind : {"3ds", "bmp"})
+    for (const char* kind : {"3ds", "bmp", "tga"})
         for (const fs::directory_entry& e : fs::directory_iterator(regressions + "/" + kind))
             expect_same_from_memory_and_file(e.path().string());
 
@@ -287,7 +330,16 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
     for (size_t i = 0; i < rgb.size(); ++i)
         rgb[i] = static_cast<uint8_t>(i * 13);
     const std::vector<uint8_t> picture = make_bmp24(300, 200, rgb);
-    for (const auto& [name, whole] : {std::pair{"model.3ds", model}, std::pair{"picture.bmp", picture}}) {
+    // RLE packets, runs and raw, straddle the window's edges.
+    std::vector<uint8_t> rgba(300 * 200 * 4);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = static_cast<uint8_t>(i % 4000 < 2000 ? i % 4 : i * 13);
+    tga_options rle;
+    rle.image_type = TGA_RLE_TRUE_COLOUR;
+    rle.bits = 32;
+    const std::vector<uint8_t> packets = make_tga(300, 200, rgba, rle);
+    for (const auto& [name, whole] : {std::pair{"model.3ds", model}, std::pair{"picture.bmp", picture},
+                                      std::pair{"packets.tga", packets}}) {
         for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, CURSOR_WINDOW - 1, CURSOR_WINDOW,
                            CURSOR_WINDOW + 1, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2,
                            whole.size() - 1, whole.size()}) {
