@@ -51,7 +51,7 @@ fi
 # its own and no dialogs while it is made.
 export WINEPREFIX=${WINEPREFIX:-$PWD/build-windows/wine-prefix} WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-mkdir -p "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
 rm -f build-windows/cmake/szablon-*.zip
 cmake --workflow --preset windows
 ls build-windows/cmake/szablon-*.zip

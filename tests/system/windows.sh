@@ -25,7 +25,7 @@ export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is made.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 on_exit 'wineserver -k 2>/dev/null'
-mkdir -p "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1 || die "cannot make the Wine prefix $WINEPREFIX"
 # One server for all the runs below, rather than one per program.
 wineserver -p
