@@ -137,8 +137,8 @@ for exe in viewer/model_viewer spheres/spheres_add spheres/spheres_alpha tools/a
     for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
         grep -q "^\s*$flag$" <<<"$header" || missing+=" $flag"
     done
-    x86_64-w64-mingw32-nm "$win/$exe.exe" 2>/dev/null | grep -q ' __stack_chk_fail$' ||
-        missing+=" stack-protector"
+    symbols=$(x86_64-w64-mingw32-nm "$win/$exe.exe" 2>/dev/null)
+    grep -q ' __stack_chk_fail$' <<<"$symbols" || missing+=" stack-protector"
     if [ -z "$missing" ]; then
         pass "$exe.exe has ASLR, DEP and the stack protector"
     else
