@@ -1,8 +1,8 @@
-// What the browser's GL lacks for our programs, filled in by web/: the
+// What the browser's GL lacks for our programs, filled in by web/gl/: the
 // fixed-function lighting, texture names and texture formats of desktop
 // OpenGL 1.x, immediate mode drawn a primitive at a time, and the page's
 // frame hook. The programs reach these through redirect_gl.h; the GLU
-// subset keeps GLU's own names (web/glu.cpp).
+// subset keeps GLU's own names (glu.cpp).
 #pragma once
 
 #include <GL/gl.h>

@@ -1,6 +1,6 @@
 // Included ahead of every source of the programs in the web build (-include):
 // sends the GL calls the browser's emulation gets wrong, or makes slow, to
-// web/, so the sources stay exactly those of the desktop build.
+// web/gl/, so the sources stay exactly those of the desktop build.
 #pragma once
 
 #include <GL/glut.h>
