@@ -110,11 +110,6 @@ void web_color_4fv(const GLfloat* v)
     set_current({v[0], v[1], v[2], v[3]});
 }
 
-void web_color_4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
-{
-    set_current({r, g, b, a});
-}
-
 void web_normal_3f(GLfloat x, GLfloat y, GLfloat z)
 {
     normal[0] = x;

@@ -15,8 +15,6 @@
 #define glColorMaterial web_color_material
 #define glColor3fv web_color_3fv
 #define glColor4fv web_color_4fv
-#define glColor4f web_color_4f
-#define glNormal3f web_normal_3f
 #define glBegin web_begin
 #define glTexCoord2f web_tex_coord_2f
 #define glVertex3f web_vertex_3f
