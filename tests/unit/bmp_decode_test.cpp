@@ -94,8 +94,14 @@ TEST(BmpDecode, TopDownFileIsFlippedSoTextureRowZeroIsThePictureBottom)
     top_down.top_down = true;
     bmp_image image;
     std::string reason;
-    ASSERT_TRUE(decode_bytes(make_bmp24(5, 4, rgb, top_down), &image, &reason)) << reason;
+    const std::vector<uint8_t> bytes = make_bmp24(5, 4, rgb, top_down);
+    ASSERT_TRUE(decode_bytes(bytes, &image, &reason)) << reason;
     EXPECT_EQ(image.height, 4);
+    // The page's question, from the headers alone: the same sides.
+    bmp_picture picture;
+    ASSERT_TRUE(read_bmp_picture(bytes.data(), bytes.size(), &picture, &reason)) << reason;
+    EXPECT_EQ(picture.width, 5);
+    EXPECT_EQ(picture.height, 4);
     EXPECT_EQ(image.rgba, opaque(rgb));
     EXPECT_NE(image.kind.find("top-down"), std::string::npos) << image.kind;
 }
@@ -170,6 +176,7 @@ struct refusal_case {
     const char* name;
     void (*spoil)(std::vector<uint8_t>* bytes);
     const char* reason;  // a part of the reason given
+    bool extent = false;  // the file lacks what its headers describe, which they alone cannot show
 };
 
 TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
@@ -215,11 +222,11 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
          [](std::vector<uint8_t>* b) {
              set_u32(b, BMP_PIXEL_OFFSET, static_cast<uint32_t>(b->size() + 1));
          },
-         "past the end"},
+         "past the end", true},
         {"pixel offset inside the headers",
-         [](std::vector<uint8_t>* b) { set_u32(b, BMP_PIXEL_OFFSET, 30); }, "inside the headers"},
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_PIXEL_OFFSET, 30); }, "inside the headers", true},
         {"height promising far more rows than the file holds",
-         [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, 600); }, "promises"},
+         [](std::vector<uint8_t>* b) { set_u32(b, BMP_HEIGHT, 600); }, "promises", true},
         {"file of 53 bytes", [](std::vector<uint8_t>* b) { b->resize(53); }, "54-byte"},
         {"file of 10 bytes", [](std::vector<uint8_t>* b) { b->resize(10); }, "too short"},
         {"empty file", [](std::vector<uint8_t>* b) { b->clear(); }, "0 bytes"},
@@ -230,6 +237,10 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
         std::vector<uint8_t> bytes = good;
         c.spoil(&bytes);
         expect_refused_before_allocating(bytes, c.reason);
+        bmp_picture picture;
+        std::string reason;
+        EXPECT_EQ(read_bmp_picture(bytes.data(), bytes.size(), &picture, &reason), c.extent);
+        EXPECT_EQ(reason.find(c.reason) != std::string::npos, !c.extent) << reason;
     }
 }
 
