@@ -54,7 +54,7 @@ for target in "${targets[@]}"; do
     esac
 done
 cp web/site/viewer_page.html "$site/model_viewer.html"
-cp web/site/viewer_page.js web/site/index.html "$site/"
+cp web/site/{viewer_page,panes,file_facts,program_page}.js web/site/index.html "$site/"
 cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png "$site/pictures/"
 
 # The demo the viewer's page shows until a visitor opens files of their own.

@@ -9,366 +9,288 @@
 // data-run (runs started so far), data-state ("running", then "stopped" at
 // the frame ?frames=N asks for, "box", "exited" or "aborted") and
 // data-frames (frames drawn).
-"use strict";
-(function() {
-  // No file larger than this is read. A texture whose pixels the program
-  // would take but this page could not hold is not handed over: it would
-  // end the run for want of memory before the program could say anything.
-  const MAX_FILE_BYTES = 1024 * 1024 * 1024;
-  const MAX_PIXEL_BYTES = 512 * 1024 * 1024;
-  // What the program itself refuses, with its own reason: the decoder's limits.
-  const DECODER_MAX_PIXEL_BYTES = 2 * 1024 * 1024 * 1024;
-  const DECODER_MAX_SIDE = 32768;
+import {pictureInfo, textureNames} from "./file_facts.js";
+import {pane} from "./panes.js";
 
-  const root = document.documentElement;
-  const stage = document.getElementById("stage");
-  const messages = document.getElementById("messages");
-  const frames = new URLSearchParams(location.search).get("frames") || "";
-  const framesAsked = /^[0-9]+$/.test(frames) ? frames : null;
-  const modelFiles = createModelFiles();
+// No file larger than this is read. A texture whose pixels the program
+// would take but this page could not hold is not handed over: it would
+// end the run for want of memory before the program could say anything.
+const MAX_FILE_BYTES = 1024 * 1024 * 1024;
+const MAX_PIXEL_BYTES = 512 * 1024 * 1024;
 
-  let model = null;    // {name, bytes}: what the next run opens as szablon.3ds
-  let texture = null;  // and as szablon.bmp
-  let frame = null;    // the current run's frame
-  let runs = 0;
+const root = document.documentElement;
+const stage = document.getElementById("stage");
+const messages = document.getElementById("messages");
+const frames = new URLSearchParams(location.search).get("frames") || "";
+const framesAsked = /^[0-9]+$/.test(frames) ? frames : null;
 
-  // ---- what the program prints -------------------------------------------
+let model = null;    // {name, bytes}: what the next run opens as szablon.3ds
+let texture = null;  // and as szablon.bmp
+let frame = null;    // the current run's frame
+let runs = 0;
 
-  // Lines arrive a few thousand at a time while a model loads; they are
-  // shown a batch at a time, so the page keeps responding.
-  function stream(id) {
-    const pre = document.getElementById(id);
-    const count = document.getElementById(id + "-count");
-    const s = {lines: [], shown: 0, pending: false};
-    function show() {
-      s.pending = false;
-      if (s.shown < s.lines.length) {
-        pre.append(s.lines.slice(s.shown).join("\n") + "\n");
-        s.shown = s.lines.length;
-      }
-      count.textContent = s.lines.length + (s.lines.length === 1 ? " line" : " lines");
-    }
-    s.push = function(line) {
-      s.lines.push(line);
-      if (!s.pending) {
-        s.pending = true;
-        setTimeout(show, 0);
-      }
-    };
-    s.clear = function() {
-      s.lines = [];
-      s.shown = 0;
-      pre.textContent = "";
-      show();
-    };
-    document.getElementById("copy-" + id).addEventListener("click", function() {
-      copy(s.lines.length ? s.lines.join("\n") + "\n" : "", pre);
-    });
-    return s;
-  }
-  const stdout = stream("stdout");
-  const stderr = stream("stderr");
+const stdout = pane("stdout");
+const stderr = pane("stderr");
 
-  function copy(text, pre) {
-    if (navigator.clipboard && navigator.clipboard.writeText) {
-      navigator.clipboard.writeText(text).catch(function() { select(pre); });
-    } else {
-      select(pre);
-    }
-  }
-  // Where the clipboard is not ours to write, the lines are selected for
-  // the visitor to copy.
-  function select(pre) {
-    const range = document.createRange();
-    range.selectNodeContents(pre);
-    getSelection().removeAllRanges();
-    getSelection().addRange(range);
-  }
+// The page's own lines: what it took, what it left out and why.
+function say(text, refused) {
+  const item = document.createElement("li");
+  item.textContent = text;
+  if (refused)
+    item.className = "refused";
+  messages.append(item);
+}
 
-  // The page's own lines: what it took, what it left out and why.
-  function say(text, refused) {
-    const item = document.createElement("li");
-    item.textContent = text;
-    if (refused)
-      item.className = "refused";
-    messages.append(item);
-  }
+// ---- one run of the program --------------------------------------------
 
-  // ---- one run of the program --------------------------------------------
-
-  function start() {
-    runs += 1;
-    const run = runs;
-    if (frame) {
-      // Browsers keep only a few GL contexts; the old run's goes first.
-      try {
-        frame.contentWindow.szablonRelease();
-      } catch (e) {
-        // A run that never got going has no context to let go of.
-      }
-      frame.remove();
-    }
-    stdout.clear();
-    stderr.clear();
-    root.dataset.run = run;
-    root.dataset.state = "running";
-    delete root.dataset.frames;
-    delete root.dataset.exitStatus;
-
-    // A run that has been replaced may still be speaking; it is not heard.
-    const live = function(f) {
-      return function(value) {
-        if (run === runs)
-          f(value);
-      };
-    };
-    frame = document.createElement("iframe");
-    frame.id = "program";
-    frame.title = "model_viewer";
-    frame.szablonRun = {
-      model: model,
-      texture: texture,
-      out: live(stdout.push),
-      err: live(stderr.push),
-      state: live(function(data) {
-        if (data.frames)
-          root.dataset.frames = data.frames;
-        if (data.state)
-          root.dataset.state = data.state;
-      }),
-      exited: live(function(status) {
-        root.dataset.state = "exited";
-        root.dataset.exitStatus = status;
-        say("The program has ended (exit status " + status + "). Open or drop files to run it again.");
-      }),
-      aborted: live(function(what) {
-        root.dataset.state = "aborted";
-        say("The program stopped: " + what + ". Open or drop files to run it again.", true);
-      }),
-      drag: dragged,
-    };
-    frame.src = "model_viewer_program.html" + (framesAsked ? "?frames=" + framesAsked : "");
-    stage.append(frame);
-  }
-
-  // ---- choosing the files ------------------------------------------------
-
-  function endsWith(name, ending) {
-    return name.toLowerCase().endsWith(ending);
-  }
-
-  // By the names' code points, which is not JavaScript's own string order.
-  function byName(a, b) {
-    const x = Array.from(a.name), y = Array.from(b.name);
-    for (let i = 0; i < x.length && i < y.length; ++i) {
-      const d = x[i].codePointAt(0) - y[i].codePointAt(0);
-      if (d !== 0)
-        return d;
-    }
-    return x.length - y.length;
-  }
-
-  function names(files) {
-    return files.map(function(f) { return f.name; }).join(", ");
-  }
-
-  async function read(file) {
-    if (file.size > MAX_FILE_BYTES) {
-      say(file.name + ": left out: it is " + file.size + " bytes, more than this page reads (" +
-          MAX_FILE_BYTES / 1024 / 1024 + " MiB)", true);
-      return null;
-    }
-    return {name: file.name, bytes: new Uint8Array(await file.arrayBuffer())};
-  }
-
-  // The picture's size as its headers give it, where the program would
-  // decode it: a file it refuses goes to it, for its own reason.
-  function tooLargeForThePage(bytes) {
-    if (bytes.length < 26 || bytes[0] !== 0x42 || bytes[1] !== 0x4d)
-      return null;
-    const v = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    const core = v.getUint32(14, true) === 12;  // OS/2 1.x: 16-bit sides
-    const width = Math.abs(core ? v.getUint16(18, true) : v.getInt32(18, true));
-    const height = Math.abs(core ? v.getUint16(20, true) : v.getInt32(22, true));
-    const pixels = width * height * 4;
-    if (pixels <= MAX_PIXEL_BYTES || pixels >= DECODER_MAX_PIXEL_BYTES ||
-        width > DECODER_MAX_SIDE || height > DECODER_MAX_SIDE)
-      return null;
-    return "a picture of " + width + " x " + height + " pixels takes " +
-        Math.ceil(pixels / 1024 / 1024) + " MiB, more than this page can hold (" +
-        MAX_PIXEL_BYTES / 1024 / 1024 + " MiB)";
-  }
-
-  // The texture files the model's materials name, as the program's own
-  // reader finds them.
-  async function textureNames(m) {
-    if (!m || m.bytes.length === 0)
-      return [];
-    const module = await modelFiles;
-    const at = module._malloc(m.bytes.length);
-    if (!at)
-      return [];
-    module.HEAPU8.set(m.bytes, at);
-    const text = module._web_texture_names(at, m.bytes.length);
-    let list = "";
-    for (let p = text; module.HEAPU8[p] !== 0; ++p)
-      list += String.fromCharCode(module.HEAPU8[p]);  // bytes as stored
-    module._free(at);
-    return list.split("\n").filter(Boolean);
-  }
-
-  function baseName(path) {
-    return path.split(/[\\/]/).pop().toLowerCase();
-  }
-  function stem(name) {
-    const dot = name.lastIndexOf(".");
-    return dot > 0 ? name.slice(0, dot) : name;
-  }
-
-  // Of several textures, the one the model names (without folder, without
-  // case; a name of another format by its base name), else the first.
-  function pickTexture(textures, named) {
-    if (textures.length === 1)
-      return {file: textures[0], why: "texture: " + textures[0].name};
-    if (named.length > 0) {
-      const wanted = baseName(named[0]);
-      const hit = textures.find(function(f) { return f.name.toLowerCase() === wanted; }) ||
-          textures.find(function(f) { return stem(f.name.toLowerCase()) === stem(wanted); });
-      if (hit)
-        return {file: hit, why: "texture: " + hit.name + ", the one the model names (" + named[0] + ")"};
-      return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
-          "names " + named[0] + ", which is not among the files"};
-    }
-    return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
-        "names no texture"};
-  }
-
-  // The files of one pick or drop: a model and a texture chosen among them,
-  // each side kept as it was where they hold none.
-  async function open(files) {
-    if (files.length === 0)
-      return;
-    messages.textContent = "";
-    const models = [], textures = [];
-    for (const f of files) {
-      if (endsWith(f.name, ".3ds"))
-        models.push(f);
-      else if (endsWith(f.name, ".bmp"))
-        textures.push(f);
-      else
-        say(f.name + ": left out: neither a model (.3ds) nor a texture (.bmp)", true);
-    }
-    models.sort(byName);
-    textures.sort(byName);
-
-    let newModel = null, newTexture = null;
-    if (models.length > 0) {
-      newModel = await read(models[0]);
-      if (newModel)
-        say("model: " + models[0].name +
-            (models.length > 1 ? "; left out the other models: " + names(models.slice(1)) : ""));
-    }
-    if (textures.length > 0) {
-      const pick = pickTexture(textures, await textureNames(newModel || model));
-      newTexture = await read(pick.file);
-      const why = newTexture && tooLargeForThePage(newTexture.bytes);
-      if (why) {
-        say(pick.file.name + ": left out: " + why, true);
-        newTexture = null;
-      } else if (newTexture) {
-        say(pick.why);
-      }
-    }
-    if (!newModel && !newTexture)
-      return;  // the run goes on as it was
-    model = newModel || model;
-    texture = newTexture || texture;
-    start();
-  }
-
-  // ---- picking and dropping ----------------------------------------------
-
-  for (const id of ["files", "folder"]) {
-    const input = document.getElementById(id);
-    input.addEventListener("change", function() {
-      open(Array.from(input.files));
-      input.value = "";  // the same files again are a new choice
-    });
-  }
-
-  // A dropped folder comes as an entry to walk, not as its files.
-  function entryFiles(entry) {
-    if (entry.isFile)
-      return new Promise(function(resolve) {
-        entry.file(function(f) { resolve([f]); }, function() { resolve([]); });
-      });
-    return new Promise(function(resolve) {
-      const reader = entry.createReader(), found = [];
-      (function more() {
-        reader.readEntries(async function(batch) {
-          if (batch.length === 0)
-            return resolve(found);
-          for (const e of batch)
-            found.push(...await entryFiles(e));
-          more();
-        }, function() { resolve(found); });
-      })();
-    });
-  }
-
-  async function dropped(transfer) {
-    // The entries are only to be had while the drop is being handled.
-    const entries = Array.from(transfer.items || [])
-        .map(function(item) { return item.webkitGetAsEntry ? item.webkitGetAsEntry() : null; });
-    if (entries.length > 0 && entries.every(Boolean)) {
-      const files = [];
-      for (const e of entries)
-        files.push(...await entryFiles(e));
-      return files;
-    }
-    return Array.from(transfer.files);
-  }
-
-  // Drags over the program's frame reach its page, which passes them here.
-  function dragged(type, event) {
-    if (!event.dataTransfer || !Array.from(event.dataTransfer.types).includes("Files"))
-      return;
-    event.preventDefault();
-    if (type === "dragenter" || type === "dragover")
-      document.body.classList.add("dragging");
-    else if (type === "dragleave" && event.relatedTarget === null)
-      document.body.classList.remove("dragging");
-    else if (type === "drop") {
-      document.body.classList.remove("dragging");
-      dropped(event.dataTransfer).then(open);
-    }
-  }
-  for (const type of ["dragenter", "dragover", "dragleave", "drop"])
-    addEventListener(type, function(event) { dragged(type, event); });
-
-  // ---- the demo ----------------------------------------------------------
-
-  // The demo's folder lists what it holds: a file it lacks is not asked
-  // for, and the program runs without it, as in a folder without it.
-  async function demoFile(name, present) {
-    if (!present.includes(name))
-      return null;
-    const response = await fetch("demo/" + name);
-    return response.ok ? {name: name, bytes: new Uint8Array(await response.arrayBuffer())} : null;
-  }
-
-  (async function() {
-    let present = [];
+function start() {
+  runs += 1;
+  const run = runs;
+  if (frame) {
+    // Browsers keep only a few GL contexts; the old run's goes first.
     try {
-      present = await (await fetch("demo/files.json")).json();
+      frame.contentWindow.szablonRelease();
     } catch (e) {
-      // A site without a demo starts the program with no files.
+      // A run that never got going has no context to let go of.
     }
-    model = await demoFile("szablon.3ds", present);
-    texture = await demoFile("szablon.bmp", present);
-    const demo = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
-    say("The demo: " + (demo.length ? demo.join(" and ") : "no files") +
-        ". Open or drop your own .3ds and .bmp files to see them instead.");
-    start();
-  })();
-})();
+    frame.remove();
+  }
+  stdout.clear();
+  stderr.clear();
+  root.dataset.run = run;
+  root.dataset.state = "running";
+  delete root.dataset.frames;
+  delete root.dataset.exitStatus;
+
+  // A run that has been replaced may still be speaking; it is not heard.
+  const live = function(f) {
+    return function(value) {
+      if (run === runs)
+        f(value);
+    };
+  };
+  frame = document.createElement("iframe");
+  frame.id = "program";
+  frame.title = "model_viewer";
+  frame.szablonRun = {
+    model: model,
+    texture: texture,
+    out: live(stdout.push),
+    err: live(stderr.push),
+    state: live(function(data) {
+      if (data.frames)
+        root.dataset.frames = data.frames;
+      if (data.state)
+        root.dataset.state = data.state;
+    }),
+    exited: live(function(status) {
+      root.dataset.state = "exited";
+      root.dataset.exitStatus = status;
+      say("The program has ended (exit status " + status + "). Open or drop files to run it again.");
+    }),
+    aborted: live(function(what) {
+      root.dataset.state = "aborted";
+      say("The program stopped: " + what + ". Open or drop files to run it again.", true);
+    }),
+    drag: dragged,
+  };
+  frame.src = "model_viewer_program.html" + (framesAsked ? "?frames=" + framesAsked : "");
+  stage.append(frame);
+}
+
+// ---- choosing the files ------------------------------------------------
+
+function endsWith(name, ending) {
+  return name.toLowerCase().endsWith(ending);
+}
+
+// By the names' code points, which is not JavaScript's own string order.
+function byName(a, b) {
+  const x = Array.from(a.name), y = Array.from(b.name);
+  for (let i = 0; i < x.length && i < y.length; ++i) {
+    const d = x[i].codePointAt(0) - y[i].codePointAt(0);
+    if (d !== 0)
+      return d;
+  }
+  return x.length - y.length;
+}
+
+function names(files) {
+  return files.map(function(f) { return f.name; }).join(", ");
+}
+
+async function read(file) {
+  if (file.size > MAX_FILE_BYTES) {
+    say(file.name + ": left out: it is " + file.size + " bytes, more than this page reads (" +
+        MAX_FILE_BYTES / 1024 / 1024 + " MiB)", true);
+    return null;
+  }
+  return {name: file.name, bytes: new Uint8Array(await file.arrayBuffer())};
+}
+
+// A picture that would take more than the page holds, as the program's
+// decoder reads its headers; one the decoder refuses by them goes to the
+// program, which says why.
+async function tooLargeForThePage(bytes) {
+  const picture = await pictureInfo(bytes);
+  const pixels = picture && picture.width * picture.height * 4;
+  if (!picture || pixels <= MAX_PIXEL_BYTES)
+    return null;
+  return "a picture of " + picture.width + " x " + picture.height + " pixels takes " +
+      Math.ceil(pixels / 1024 / 1024) + " MiB, more than this page can hold (" +
+      MAX_PIXEL_BYTES / 1024 / 1024 + " MiB)";
+}
+
+function baseName(path) {
+  return path.split(/[\\/]/).pop().toLowerCase();
+}
+function stem(name) {
+  const dot = name.lastIndexOf(".");
+  return dot > 0 ? name.slice(0, dot) : name;
+}
+
+// Of several textures, the one the model names (without folder, without
+// case; a name of another format by its base name), else the first.
+function pickTexture(textures, named) {
+  if (textures.length === 1)
+    return {file: textures[0], why: "texture: " + textures[0].name};
+  if (named.length > 0) {
+    const wanted = baseName(named[0]);
+    const hit = textures.find(function(f) { return f.name.toLowerCase() === wanted; }) ||
+        textures.find(function(f) { return stem(f.name.toLowerCase()) === stem(wanted); });
+    if (hit)
+      return {file: hit, why: "texture: " + hit.name + ", the one the model names (" + named[0] + ")"};
+    return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
+        "names " + named[0] + ", which is not among the files"};
+  }
+  return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
+      "names no texture"};
+}
+
+// The files of one pick or drop: a model and a texture chosen among them,
+// each side kept as it was where they hold none.
+async function open(files) {
+  if (files.length === 0)
+    return;
+  messages.textContent = "";
+  const models = [], textures = [];
+  for (const f of files) {
+    if (endsWith(f.name, ".3ds"))
+      models.push(f);
+    else if (endsWith(f.name, ".bmp"))
+      textures.push(f);
+    else
+      say(f.name + ": left out: neither a model (.3ds) nor a texture (.bmp)", true);
+  }
+  models.sort(byName);
+  textures.sort(byName);
+
+  let newModel = null, newTexture = null;
+  if (models.length > 0) {
+    newModel = await read(models[0]);
+    if (newModel)
+      say("model: " + models[0].name +
+          (models.length > 1 ? "; left out the other models: " + names(models.slice(1)) : ""));
+  }
+  if (textures.length > 0) {
+    const named = newModel || model;
+    const pick = pickTexture(textures, named ? await textureNames(named.bytes) : []);
+    newTexture = await read(pick.file);
+    const why = newTexture && await tooLargeForThePage(newTexture.bytes);
+    if (why) {
+      say(pick.file.name + ": left out: " + why, true);
+      newTexture = null;
+    } else if (newTexture) {
+      say(pick.why);
+    }
+  }
+  if (!newModel && !newTexture)
+    return;  // the run goes on as it was
+  model = newModel || model;
+  texture = newTexture || texture;
+  start();
+}
+
+// ---- picking and dropping ----------------------------------------------
+
+for (const id of ["files", "folder"]) {
+  const input = document.getElementById(id);
+  input.addEventListener("change", function() {
+    open(Array.from(input.files));
+    input.value = "";  // the same files again are a new choice
+  });
+}
+
+// A dropped folder comes as an entry to walk, not as its files.
+function entryFiles(entry) {
+  if (entry.isFile)
+    return new Promise(function(resolve) {
+      entry.file(function(f) { resolve([f]); }, function() { resolve([]); });
+    });
+  return new Promise(function(resolve) {
+    const reader = entry.createReader(), found = [];
+    (function more() {
+      reader.readEntries(async function(batch) {
+        if (batch.length === 0)
+          return resolve(found);
+        for (const e of batch)
+          found.push(...await entryFiles(e));
+        more();
+      }, function() { resolve(found); });
+    })();
+  });
+}
+
+async function dropped(transfer) {
+  // The entries are only to be had while the drop is being handled.
+  const entries = Array.from(transfer.items || [])
+      .map(function(item) { return item.webkitGetAsEntry ? item.webkitGetAsEntry() : null; });
+  if (entries.length > 0 && entries.every(Boolean)) {
+    const files = [];
+    for (const e of entries)
+      files.push(...await entryFiles(e));
+    return files;
+  }
+  return Array.from(transfer.files);
+}
+
+// Drags over the program's frame reach its page, which passes them here.
+function dragged(type, event) {
+  if (!event.dataTransfer || !Array.from(event.dataTransfer.types).includes("Files"))
+    return;
+  event.preventDefault();
+  if (type === "dragenter" || type === "dragover")
+    document.body.classList.add("dragging");
+  else if (type === "dragleave" && event.relatedTarget === null)
+    document.body.classList.remove("dragging");
+  else if (type === "drop") {
+    document.body.classList.remove("dragging");
+    dropped(event.dataTransfer).then(open);
+  }
+}
+for (const type of ["dragenter", "dragover", "dragleave", "drop"])
+  addEventListener(type, function(event) { dragged(type, event); });
+
+// ---- the demo ----------------------------------------------------------
+
+// The demo's folder lists what it holds: a file it lacks is not asked
+// for, and the program runs without it, as in a folder without it.
+async function demoFile(name, present) {
+  if (!present.includes(name))
+    return null;
+  const response = await fetch("demo/" + name);
+  return response.ok ? {name: name, bytes: new Uint8Array(await response.arrayBuffer())} : null;
+}
+
+let present = [];
+try {
+  present = await (await fetch("demo/files.json")).json();
+} catch (e) {
+  // A site without a demo starts the program with no files.
+}
+model = await demoFile("szablon.3ds", present);
+texture = await demoFile("szablon.bmp", present);
+const demo = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
+say("The demo: " + (demo.length ? demo.join(" and ") : "no files") +
+    ". Open or drop your own .3ds and .bmp files to see them instead.");
+start();
