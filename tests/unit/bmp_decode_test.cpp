@@ -1,6 +1,7 @@
-// The BMP decoder on uncompressed 24-bit files: the byte order, row padding,
-// top-down storage, the pixel offset, short files and the refusals, on files
-// made by our writer and on the shared real ones; then asset_info on them.
+// The BMP decoder on uncompressed 24-bit files made by our writer: the byte
+// order, row padding, top-down storage, the pixel offset, short files and the
+// refusals; then asset_info on the shared real files, whose pictures
+// bmp_kinds_test compares.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -241,24 +242,6 @@ TEST(BmpDecode, HeadersThatCannotBeDecodedAreRefusedBeforeAnyAllocation)
         std::string reason;
         EXPECT_EQ(read_bmp_picture(bytes.data(), bytes.size(), &picture, &reason), c.extent);
         EXPECT_EQ(reason.find(c.reason) != std::string::npos, !c.extent) << reason;
-    }
-}
-
-TEST(BmpDecode, SharedTwentyFourBitFilesMatchTheirReferencePictures)
-{
-    REQUIRE_TESTDATA();
-    // rgb24pal.bmp has a colour table: read from byte 54 it would be garbled.
-    for (const char* name : {"rgb24", "rgb24pal"}) {
-        SCOPED_TRACE(name);
-        bmp_image image;
-        std::string reason;
-        ASSERT_TRUE(decode_bmp_path(test_support::testdata_path(std::string("bmp/good/") + name + ".bmp").c_str(),
-                                    &image, &reason))
-            << reason;
-        EXPECT_EQ(difference_from_reference(image, test_support::testdata_path(std::string("bmp/reference/") + name + ".png")),
-                  "");
-        for (int32_t x = 0; x < image.width; ++x)
-            ASSERT_EQ(texel_alpha(image, x, 0), 255);
     }
 }
 
