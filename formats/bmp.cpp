@@ -185,7 +185,8 @@ bool choose_layout(bmp_header* h, std::string* reason)
     }
 }
 
-bool check_size(const cursor* c, bmp_header* h, std::string* reason)
+// The picture's sides, within what the decoder takes.
+bool check_sides(bmp_header* h, std::string* reason)
 {
     if (h->width <= 0 || h->height == 0) {
         *reason = format_text("image of %d x %d pixels has no area", h->width, h->height);
@@ -203,6 +204,13 @@ bool check_size(const cursor* c, bmp_header* h, std::string* reason)
         return false;
     }
     h->rows = static_cast<int32_t>(rows);
+    return true;
+}
+
+// Whether the file can hold what its headers describe.
+bool check_extent(const cursor* c, const bmp_header* h, std::string* reason)
+{
+    const int64_t rows = h->rows;
     const int64_t headers = BMP_FILE_HEADER_SIZE + h->info_size + h->mask_bytes;
     if (h->pixel_offset < headers) {
         *reason = format_text("pixel data offset %u lies inside the headers", h->pixel_offset);
@@ -355,13 +363,19 @@ std::string describe(const bmp_header& h)
     return kind;
 }
 
+// What the headers say of the picture, before anything is allocated.
+bool read_picture(cursor* c, bmp_header* h, std::string* reason)
+{
+    return read_header(c, h, reason) && choose_layout(h, reason) && check_sides(h, reason);
+}
+
 // What both entries share: the headers checked, then the pixels decoded.
 bool decode(cursor* c, bmp_image* image, std::string* reason)
 {
     *image = bmp_image{};
     bmp_header h;
     std::vector<load_note> notes;
-    if (!(read_header(c, &h, reason) && choose_layout(&h, reason) && check_size(c, &h, reason) &&
+    if (!(read_picture(c, &h, reason) && check_extent(c, &h, reason) &&
           read_masks(c, &h, reason, &notes)))
         return false;
     read_palette(c, &h, &notes);
@@ -386,6 +400,19 @@ bool decode_bmp(const void* data, size_t size, bmp_image* image, std::string* re
     cursor c;
     cursor_over_memory(&c, data, size);
     return decode(&c, image, reason);
+}
+
+bool read_bmp_picture(const void* data, size_t size, bmp_picture* picture, std::string* reason)
+{
+    *picture = bmp_picture{};
+    cursor c;
+    cursor_over_memory(&c, data, size);
+    bmp_header h;
+    if (!read_picture(&c, &h, reason))
+        return false;
+    picture->width = h.width;
+    picture->height = h.rows;
+    return true;
 }
 
 bool decode_bmp_file(FILE* file, bmp_image* image, std::string* reason)

@@ -39,6 +39,17 @@ constexpr int64_t bmp_rows_per_read(int64_t row_stride)
 // is allocated for a file refused by its header.
 bool decode_bmp(const void* data, size_t size, bmp_image* image, std::string* reason);
 bool decode_bmp_file(FILE* file, bmp_image* image, std::string* reason);
+
+// The picture a BMP's headers describe, checked as decode_bmp checks them
+// before it allocates: the signature, the header's kind, the bit depth and
+// compression, and the sides within the decoder's limits; a refusal gives
+// decode_bmp's reason. Whether the file goes on to hold those pixels is
+// left to decode_bmp. No pixel is read and nothing is allocated.
+struct bmp_picture {
+    int32_t width = 0;
+    int32_t height = 0;  // always positive
+};
+bool read_bmp_picture(const void* data, size_t size, bmp_picture* picture, std::string* reason);
 // The file at `path`, opened for reading and closed again before returning;
 // one that cannot be opened is refused with "cannot open: " and the
 // system's reason.

@@ -49,12 +49,12 @@ mkdir -p "$site/demo" "$site/pictures"
 for target in "${targets[@]}"; do
     case "$target" in
     model_viewer) cp "$out/cmake/viewer/model_viewer_program".{html,js,wasm} "$site/" ;;
-    model_files) cp "$out/cmake/web/model_files".{js,wasm} "$site/" ;;
+    model_files) cp "$out/cmake/web/site/model_files".{js,wasm} "$site/" ;;
     *) cp "$out/cmake/spheres/$target".{html,js,wasm} "$site/" ;;
     esac
 done
-cp web/viewer_page.html "$site/model_viewer.html"
-cp web/viewer_page.js web/index.html "$site/"
+cp web/site/viewer_page.html "$site/model_viewer.html"
+cp web/site/{viewer_page,panes,file_facts,program_page}.js web/site/index.html "$site/"
 cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png "$site/pictures/"
 
 # The demo the viewer's page shows until a visitor opens files of their own.

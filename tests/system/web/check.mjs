@@ -13,12 +13,11 @@ import {
     opened, openPage, pick, pickFolder, serve, waitFor,
 } from "./lib.mjs";
 
+const FOLDERS = ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"];
 const { values: dirs } = parseArgs({
-    options: Object.fromEntries(["site", "no-texture-site", "zip-site", "files", "desktop",
-                                 "testdata", "out"]
-        .map((name) => [name, { type: "string" }]).concat([["only", { type: "string" }]])),
+    options: Object.fromEntries([...FOLDERS, "only"].map((name) => [name, { type: "string" }])),
 });
-for (const name of ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"]) {
+for (const name of FOLDERS) {
     if (!dirs[name]) {
         console.error(`usage: node check.mjs --${name} DIR ... (see its first lines)`);
         process.exit(2);

@@ -1,6 +1,6 @@
 // Included ahead of every source of the programs in the web build (-include):
 // sends the GL calls the browser's emulation gets wrong, or makes slow, to
-// web/, so the sources stay exactly those of the desktop build.
+// web/gl/, so the sources stay exactly those of the desktop build.
 #pragma once
 
 #include <GL/glut.h>
@@ -15,8 +15,6 @@
 #define glColorMaterial web_color_material
 #define glColor3fv web_color_3fv
 #define glColor4fv web_color_4fv
-#define glColor4f web_color_4f
-#define glNormal3f web_normal_3f
 #define glBegin web_begin
 #define glTexCoord2f web_tex_coord_2f
 #define glVertex3f web_vertex_3f

@@ -24,11 +24,6 @@ GLUquadric* gluNewQuadric()
     return new GLUquadric;
 }
 
-void gluDeleteQuadric(GLUquadric* quadric)
-{
-    delete quadric;
-}
-
 void gluQuadricOrientation(GLUquadric* quadric, GLenum orientation)
 {
     if (orientation == GLU_OUTSIDE || orientation == GLU_INSIDE)

@@ -1,0 +1,79 @@
+// The script of a program's page (shell.html), run before the program's
+// own: a classic script, not a module, as Emscripten's runtime takes the
+// global Module set up here. A program runs on its own page, or as one run
+// inside the viewer's page, which hands it the files it opens and takes its
+// output. On its own, standard output goes to the browser's console and
+// standard error to its warnings, with the runtime's messages.
+var viewerRun = window.frameElement && window.frameElement.szablonRun;
+if (!viewerRun && /model_viewer_program\.html$/.test(location.pathname))
+  location.replace("model_viewer.html" + location.search);
+var releasing = false;
+// A run's standard output and error, byte for byte, a line at a time; the
+// runtime's own messages stay on the console.
+function lines(take) {
+  var bytes = [], utf8 = new TextDecoder();
+  return function(byte) {
+    if (byte === 10) {
+      take(utf8.decode(new Uint8Array(bytes)));
+      bytes = [];
+    } else if (byte !== null) {
+      bytes.push(byte);
+    }
+  };
+}
+var Module = {
+  canvas: document.getElementById("canvas"),
+  print: function(text) { console.log(text); },
+  printErr: function(text) { console.warn(text); },
+  stdout: viewerRun ? lines(viewerRun.out) : undefined,
+  stderr: viewerRun ? lines(viewerRun.err) : undefined,
+  preRun: [function() {
+    // The program opens them in its working directory, as on the desktop.
+    if (viewerRun && viewerRun.model)
+      FS.writeFile("szablon.3ds", viewerRun.model.bytes);
+    if (viewerRun && viewerRun.texture)
+      FS.writeFile("szablon.bmp", viewerRun.texture.bytes);
+  }],
+  onExit: function(status) {
+    var ended = document.getElementById("ended");
+    ended.textContent = "The program has ended (exit status " + status + ").";
+    ended.style.display = "block";
+    Module.canvas.style.display = "none";
+    document.documentElement.dataset.state = "exited";
+    document.documentElement.dataset.exitStatus = status;
+    if (viewerRun)
+      viewerRun.exited(status);
+  },
+  onAbort: function(what) {
+    document.documentElement.dataset.state = "aborted";
+    if (viewerRun)
+      viewerRun.aborted(String(what));
+  },
+};
+// The page watching this one reads the state the program's frames leave
+// on the root element, and takes the files dropped on the program.
+if (viewerRun) {
+  new MutationObserver(function() { viewerRun.state(document.documentElement.dataset); })
+      .observe(document.documentElement, {attributes: true});
+  ["dragenter", "dragover", "dragleave", "drop"].forEach(function(type) {
+    addEventListener(type, function(event) { viewerRun.drag(type, event); });
+  });
+}
+// The viewer's page lets a run's GL context go before it starts the next:
+// browsers keep only a few.
+window.szablonRelease = function() {
+  releasing = true;
+  var lose = Module.ctx && Module.ctx.getExtension("WEBGL_lose_context");
+  if (lose)
+    lose.loseContext();
+};
+// The canvas is the program's, as the window is on the desktop: no menu.
+Module.canvas.addEventListener("contextmenu", function(event) {
+  event.preventDefault();
+});
+// The desktop program would simply stop drawing; say why on the console.
+Module.canvas.addEventListener("webglcontextlost", function(event) {
+  if (!releasing)
+    console.error("WebGL context lost");
+  event.preventDefault();
+});
