@@ -1,0 +1,83 @@
+// The viewer page's first frame against a bare WebGL page's: each loaded
+// in a fresh browser context (nothing cached), the two alternating, from
+// navigation to the moment the page says it is stopped at its first frame
+// (the viewer page with ?frames=1). Prints the ratio line of the comparison
+// as the other benchmarks do.
+//   node bench/web/first_frame.mjs --site=DIR [--count=N] [--tsv=FILE]
+import fs from "node:fs";
+import path from "node:path";
+import { fileURLToPath } from "node:url";
+
+import { launch, serve } from "../../tests/system/web/lib.mjs";
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const options = Object.fromEntries(process.argv.slice(2).map((arg) => {
+  const match = /^--([a-z]+)=(.*)$/.exec(arg);
+  if (!match) {
+    console.error("usage: first_frame.mjs --site=DIR [--count=N] [--tsv=FILE]");
+    process.exit(2);
+  }
+  return [match[1], match[2]];
+}));
+const count = Math.max(9, Number(options.count ?? 15));
+// The demo's files, which the page fetches before the program can run.
+const demoBytes = ["szablon.3ds", "szablon.bmp"]
+  .map((name) => path.join(options.site, "demo", name))
+  .reduce((sum, file) => sum + (fs.existsSync(file) ? fs.statSync(file).size : 0), 0);
+const DEADLINE_MS = 60_000;
+
+// When the root element first says "stopped", by the page's own clock,
+// which starts at navigation.
+// Installed before the page's root element exists: it watches the document.
+function stamp() {
+  new MutationObserver(() => {
+    if (document.documentElement?.dataset.state === "stopped" && window.firstFrameAt === undefined)
+      window.firstFrameAt = performance.now();
+  }).observe(document, { subtree: true, attributes: true, attributeFilter: ["data-state"] });
+}
+
+async function firstFrame(browser, url) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1000 } });
+  try {
+    const page = await context.newPage();
+    await page.addInitScript(stamp);
+    await page.goto(url);
+    await page.waitForFunction(() => window.firstFrameAt !== undefined, null, { timeout: DEADLINE_MS });
+    return await page.evaluate(() => window.firstFrameAt);
+  } finally {
+    await context.close();
+  }
+}
+
+const server = await serve({ "/site/": options.site, "/bench/": here });
+const browser = await launch();
+const ours = [], bare = [];
+try {
+  // One of each first, unmeasured: the browser's own start-up is no page's.
+  await firstFrame(browser, `${server.base}/site/model_viewer.html?frames=1`);
+  await firstFrame(browser, `${server.base}/bench/bare_webgl.html`);
+  for (let i = 0; i < count; ++i) {
+    const pair = [[ours, `${server.base}/site/model_viewer.html?frames=1`],
+                  [bare, `${server.base}/bench/bare_webgl.html`]];
+    if (i % 2)
+      pair.reverse();
+    for (const [times, url] of pair)
+      times.push(await firstFrame(browser, url));
+  }
+  console.error(`browser: Chromium ${browser.version()}`);
+} finally {
+  await browser.close();
+  server.close();
+}
+
+const median = (values) => {
+  const v = [...values].sort((a, b) => a - b);
+  return v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
+};
+const ms = (t) => t.toFixed(t >= 100 ? 0 : t >= 10 ? 1 : 2);
+const a = median(ours), b = median(bare), ratio = (a / b).toFixed(2);
+console.log(`ratio web_first_frame demo: ours ${ms(a)} ms, webgl ${ms(b)} ms, ours/webgl = ${ratio} ` +
+  `[input ${demoBytes} bytes, median of ${count}]`);
+if (options.tsv)
+  fs.appendFileSync(options.tsv, ["web_first_frame", "demo", demoBytes, "webgl", ms(a), ms(b), ratio, "", "", "",
+    count, "", "", "", ""].join("\t") + "\n");
