@@ -262,4 +262,19 @@ std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector
     return make_bmp(spec);
 }
 
+std::vector<uint8_t> make_ppm(int32_t width, int32_t height, const uint8_t* top_row,
+                              ptrdiff_t row_step, int pixel_step)
+{
+    const std::string header =
+        "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    std::vector<uint8_t> bytes(header.begin(), header.end());
+    bytes.reserve(header.size() + static_cast<size_t>(width) * height * 3);
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* p = top_row + row * row_step;
+        for (int32_t x = 0; x < width; ++x, p += pixel_step)
+            bytes.insert(bytes.end(), p, p + 3);
+    }
+    return bytes;
+}
+
 }  // namespace formats

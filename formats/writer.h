@@ -1,7 +1,9 @@
-// Writers for 3DS and BMP files, beside their readers: the demo assets are
-// made with them, and the tests build well-formed and broken files on them.
+// Writers for 3DS, BMP and PPM files, beside their readers: the demo assets
+// are made with them, the tests build well-formed and broken files on them,
+// and the tools and tests save pictures as PPM.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,5 +102,14 @@ struct bmp24_options {
 // picture's bottom row first.
 std::vector<uint8_t> make_bmp24(int32_t width, int32_t height, const std::vector<uint8_t>& rgb,
                                 const bmp24_options& options = bmp24_options{});
+
+// ---- PPM ---------------------------------------------------------------
+
+// A binary PPM (P6, 8 bits a channel), top row first. The picture's top row
+// starts at `top_row` and each next row `row_step` bytes on (negative for a
+// picture kept bottom row first); a pixel's red, green and blue are its first
+// three bytes, and the next pixel starts `pixel_step` bytes on.
+std::vector<uint8_t> make_ppm(int32_t width, int32_t height, const uint8_t* top_row,
+                              ptrdiff_t row_step, int pixel_step = 3);
 
 }  // namespace formats
