@@ -162,15 +162,6 @@ bool read_i32(cursor* c, int32_t* v)
     return true;
 }
 
-bool read_f32(cursor* c, float* v)
-{
-    uint32_t u;
-    if (!read_u32(c, &u))
-        return false;
-    std::memcpy(v, &u, 4);
-    return true;
-}
-
 bool skip_bytes(cursor* c, uint64_t n)
 {
     if (static_cast<uint64_t>(cursor_left(c)) < n) {

@@ -49,7 +49,6 @@ bool read_u8(cursor* c, uint8_t* v);
 bool read_u16(cursor* c, uint16_t* v);
 bool read_u32(cursor* c, uint32_t* v);
 bool read_i32(cursor* c, int32_t* v);
-bool read_f32(cursor* c, float* v);
 
 // Moves `n` bytes forward; false (and the cursor at the end) when fewer are left.
 bool skip_bytes(cursor* c, uint64_t n);

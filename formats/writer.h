@@ -1,7 +1,9 @@
-// Writers for 3DS, BMP and TGA files, beside their readers: the demo assets are
-// made with them, and the tests build well-formed and broken files on them.
+// Writers for 3DS, BMP, TGA and PPM files, beside their readers: the demo
+// assets are made with them, the tests build well-formed and broken files on
+// them, and the tools and tests save pictures as PPM.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,6 +66,32 @@ std::vector<uint8_t> make_3ds(const std::vector<mesh_object>& objects,
 
 // ---- BMP ---------------------------------------------------------------
 
+// A BMP file of any kind, its fields written as given, so a file may also
+// lie about itself.
+struct bmp_spec {
+    int32_t width = 0;
+    int32_t height = 0;             // as stored: negative for a top-down file
+    uint16_t planes = 1;
+    uint16_t bits = 24;
+    uint32_t compression = BMP_BI_RGB;
+    uint32_t info_size = BMP_INFO_HEADER;  // 12 writes an OS/2 core header with 16-bit sizes
+    uint32_t colours_used = 0;      // the header's palette count
+    std::vector<uint32_t> palette;  // 0xRRGGBB; 3 bytes each after a 12-byte header, else 4
+    // Red, green, blue (and alpha) masks: inside a header of 52 bytes or more
+    // as far as it has room, otherwise right after the header.
+    std::vector<uint32_t> masks;
+    std::vector<uint8_t> pixels;    // the pixel data exactly as stored
+};
+
+std::vector<uint8_t> make_bmp(const bmp_spec& spec);
+
+// Packs one value per pixel into rows of `bits`-bit pixels, each row padded
+// to 4 bytes, in the order given. A value is a colour index (1 to 8 bits), a
+// pixel word (16 or 32 bits) or 0xRRGGBB (24 bits).
+std::vector<uint8_t> pack_bmp_rows(int32_t width, int32_t rows, uint16_t bits,
+                                   const std::vector<uint32_t>& values);
+
+// The common kind, uncompressed 24-bit, from a picture.
 struct bmp24_options {
     bool top_down = false;        // store the top row first (negative height)
     uint32_t info_size = 40;      // 40, 52, 56, 108 or 124; the extra bytes are zero
@@ -99,5 +127,14 @@ struct tga_options {
 // run on across row ends, as many writers' do.
 std::vector<uint8_t> make_tga(int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
                               const tga_options& options = tga_options{});
+
+// ---- PPM ---------------------------------------------------------------
+
+// A binary PPM (P6, 8 bits a channel), top row first. The picture's top row
+// starts at `top_row` and each next row `row_step` bytes on (negative for a
+// picture kept bottom row first); a pixel's red, green and blue are its first
+// three bytes, and the next pixel starts `pixel_step` bytes on.
+std::vector<uint8_t> make_ppm(int32_t width, int32_t height, const uint8_t* top_row,
+                              ptrdiff_t row_step, int pixel_step = 3);
 
 }  // namespace formats

@@ -77,18 +77,11 @@ int inspect_model(const char* path)
 template <class Image>
 bool write_ppm(const char* path, const Image& image)
 {
-    using formats::put_bytes;
-    formats::byte_writer w;
-    const std::string header =
-        "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
-    put_bytes(&w, header.data(), header.size());
     // Texture row 0 is the picture's bottom row; a PPM starts at the top.
-    for (int32_t row = image.height - 1; row >= 0; --row) {
-        const uint8_t* p = image.rgba.data() + static_cast<size_t>(row) * image.width * 4;
-        for (int32_t x = 0; x < image.width; ++x)
-            put_bytes(&w, p + 4 * x, 3);
-    }
-    return formats::write_file(path, w.bytes);
+    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(image.width) * 4;
+    const uint8_t* top_row = image.rgba.data() + (image.height - 1) * row_bytes;
+    return formats::write_file(
+        path, formats::make_ppm(image.width, image.height, top_row, -row_bytes, 4));
 }
 
 bool named_tga(const char* path)

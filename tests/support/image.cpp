@@ -10,6 +10,8 @@
 
 #include <png.h>
 
+#include "formats/writer.h"
+
 namespace test_support {
 
 rgb_image::rgb_image(int width, int height)
@@ -98,10 +100,8 @@ std::string first_difference(const rgb_image& got, const rgb_image& want)
 
 bool write_ppm(const rgb_image& image, const std::string& path)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << image.width << ' ' << image.height << "\n255\n";
-    out.write(reinterpret_cast<const char*>(image.rgb.data()), static_cast<std::streamsize>(image.rgb.size()));
-    return static_cast<bool>(out);
+    return formats::write_file(path, formats::make_ppm(image.width, image.height, image.rgb.data(),
+                                                       static_cast<ptrdiff_t>(image.width) * 3));
 }
 
 std::optional<rgb_image> read_ppm(const std::string& path)

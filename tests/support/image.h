@@ -24,7 +24,6 @@ struct rgb_image {
     rgb_image(int width, int height);
 
     bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     rgb_pixel at(int x, int y) const;
     void set(int x, int y, rgb_pixel colour);
 };

@@ -133,21 +133,6 @@ child_process::child_process(child_process&& other) noexcept
     other.err_file.clear();
 }
 
-child_process& child_process::operator=(child_process&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        process_id = other.process_id;
-        final_status = other.final_status;
-        out_file = std::move(other.out_file);
-        err_file = std::move(other.err_file);
-        other.process_id = -1;
-        other.out_file.clear();
-        other.err_file.clear();
-    }
-    return *this;
-}
-
 child_process::~child_process() { release(); }
 
 void child_process::release()
@@ -180,12 +165,6 @@ std::optional<exit_status> child_process::wait_for_exit(std::chrono::millisecond
     if (wait_until([&] { return !running(); }, timeout, std::chrono::milliseconds(5)))
         return final_status;
     return std::nullopt;
-}
-
-void child_process::send_signal(int signal)
-{
-    if (process_id > 0)
-        ::kill(-process_id, signal);
 }
 
 exit_status child_process::kill()

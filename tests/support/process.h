@@ -38,25 +38,19 @@ public:
     static child_process spawn(const std::vector<std::string>& argv, const spawn_options& options = {});
 
     child_process(child_process&& other) noexcept;
-    child_process& operator=(child_process&& other) noexcept;
     child_process(const child_process&) = delete;
     child_process& operator=(const child_process&) = delete;
     ~child_process();  // kills the group if still running, removes the captures
 
-    pid_t pid() const { return process_id; }
-    bool running();  // false once it has ended (then status() holds)
+    bool running();  // false once it has ended
 
     // Waits up to `timeout` for the end; nothing if it is still running.
     std::optional<exit_status> wait_for_exit(std::chrono::milliseconds timeout);
-    std::optional<exit_status> status() const { return final_status; }
 
-    void send_signal(int signal);  // to the whole group
-    exit_status kill();             // SIGKILL to the group, then reap
+    exit_status kill();  // SIGKILL to the group, then reap
 
     std::string stdout_text() const;
     std::string stderr_text() const;
-    const std::string& stdout_path() const { return out_file; }
-    const std::string& stderr_path() const { return err_file; }
 
 private:
     child_process() = default;

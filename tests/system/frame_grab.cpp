@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "formats/writer.h"
+
 namespace {
 
 long frames = 0;
@@ -29,14 +31,12 @@ bool save_back_buffer(Display* display, GLXDrawable drawable, const char* path)
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGB,
                  GL_UNSIGNED_BYTE, pixels.data());
-    std::FILE* out = std::fopen(path, "wb");
-    if (!out)
-        return false;
-    std::fprintf(out, "P6\n%u %u\n255\n", width, height);
     // OpenGL's rows run bottom up.
-    for (unsigned row = height; row-- > 0;)
-        std::fwrite(pixels.data() + static_cast<size_t>(row) * width * 3, 1, width * 3, out);
-    return std::fclose(out) == 0;
+    const ptrdiff_t row_bytes = static_cast<ptrdiff_t>(width) * 3;
+    const unsigned char* top_row = pixels.data() + (ptrdiff_t{height} - 1) * row_bytes;
+    return formats::write_file(path, formats::make_ppm(static_cast<int32_t>(width),
+                                                       static_cast<int32_t>(height), top_row,
+                                                       -row_bytes));
 }
 
 }  // namespace

@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "bmp_checks.h"
-#include "support/bmp_writer.h"
+#include "formats/writer.h"
 #include "support/files.h"
 
 namespace {
 
 using namespace formats;
-using test_support::bmp_spec;
-using test_support::make_bmp;
-using test_support::pack_bmp_rows;
 
 std::vector<std::string> suite_files(const std::string& folder)
 {
