@@ -1,6 +1,5 @@
 #include "bmp.h"
 
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -417,23 +416,14 @@ bool read_bmp_picture(const void* data, size_t size, bmp_picture* picture, std::
 
 bool decode_bmp_file(FILE* file, bmp_image* image, std::string* reason)
 {
-    uint8_t window[CURSOR_WINDOW];
-    cursor c;
-    cursor_over_file(&c, file, window, sizeof window);
-    return decode(&c, image, reason);
+    return read_over_file(file, [&](cursor* c) { return decode(c, image, reason); });
 }
 
 bool decode_bmp_path(const char* path, bmp_image* image, std::string* reason)
 {
     *image = bmp_image{};
-    FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        *reason = format_text("cannot open: %s", std::strerror(errno));
-        return false;
-    }
-    const bool decoded = decode_bmp_file(file, image, reason);
-    std::fclose(file);
-    return decoded;
+    return read_path(path, reason,
+                     [&](FILE* file) { return decode_bmp_file(file, image, reason); });
 }
 
 }  // namespace formats

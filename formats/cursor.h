@@ -11,10 +11,14 @@
 // streams through a few kilobytes.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "note.h"
 
 namespace formats {
 
@@ -37,6 +41,33 @@ void cursor_over_memory(cursor* c, const void* data, size_t size);
 // Reads `file` from its start; its length is taken once, here. A file with
 // no length (a directory, a pipe) reads as empty.
 void cursor_over_file(cursor* c, FILE* file, uint8_t* buffer, size_t buffer_size);
+
+// Calls `read` with a cursor over `file` from its start, whose window is
+// lent from this call's stack; returns what `read` returns.
+template <class Read>
+auto read_over_file(FILE* file, Read read)
+{
+    uint8_t window[CURSOR_WINDOW];
+    cursor c;
+    cursor_over_file(&c, file, window, sizeof window);
+    return read(&c);
+}
+
+// Opens `path` for reading, calls `read` with the file and closes it again.
+// A file that cannot be opened is refused with "cannot open: " and the
+// system's reason.
+template <class Read>
+bool read_path(const char* path, std::string* reason, Read read)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        *reason = format_text("cannot open: %s", std::strerror(errno));
+        return false;
+    }
+    const bool done = read(file);
+    std::fclose(file);
+    return done;
+}
 
 inline int64_t cursor_pos(const cursor* c) { return c->end_offset - (c->end - c->next); }
 inline int64_t cursor_left(const cursor* c) { return c->size - cursor_pos(c); }

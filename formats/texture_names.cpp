@@ -68,10 +68,7 @@ std::vector<std::string> read_3ds_texture_names(const void* data, size_t size)
 
 std::vector<std::string> read_3ds_texture_names_file(FILE* file)
 {
-    uint8_t window[CURSOR_WINDOW];
-    cursor c;
-    cursor_over_file(&c, file, window, sizeof window);
-    return read_names(&c);
+    return read_over_file(file, read_names);
 }
 
 }  // namespace formats

@@ -1,7 +1,6 @@
 #include "tga.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -455,23 +454,14 @@ bool decode_tga(const void* data, size_t size, tga_image* image, std::string* re
 
 bool decode_tga_file(FILE* file, tga_image* image, std::string* reason)
 {
-    uint8_t window[CURSOR_WINDOW];
-    cursor c;
-    cursor_over_file(&c, file, window, sizeof window);
-    return decode(&c, image, reason);
+    return read_over_file(file, [&](cursor* c) { return decode(c, image, reason); });
 }
 
 bool decode_tga_path(const char* path, tga_image* image, std::string* reason)
 {
     *image = tga_image{};
-    FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        *reason = format_text("cannot open: %s", std::strerror(errno));
-        return false;
-    }
-    const bool decoded = decode_tga_file(file, image, reason);
-    std::fclose(file);
-    return decoded;
+    return read_path(path, reason,
+                     [&](FILE* file) { return decode_tga_file(file, image, reason); });
 }
 
 }  // namespace formats

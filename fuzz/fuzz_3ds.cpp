@@ -7,6 +7,7 @@
 
 #include "formats/read_3ds.h"
 #include "formats/texture_names.h"
+#include "invariants.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ char name[20];
 
 // The sink is told of every stored mapping coordinate, in order, once.
 int32_t next_mapping = 0;
-
-[[noreturn]] void invariant_broken(const char* what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 void mapping_stored(void*, int32_t first, int32_t count)
 {
