@@ -21,7 +21,7 @@ bash tools/build_web.sh >/dev/null || die "the web build failed"
 [ -f "$node_program" ] || die "the web build made no $node_program"
 echo "== building the Linux asset_info to compare with in $linux"
 cmake --preset default >/dev/null || die "cannot configure $linux"
-cmake --build --preset default --target asset_info test_files >/dev/null || die "the Linux build failed"
+cmake --build --preset default --target asset_info test_files make_seeds >/dev/null || die "the Linux build failed"
 
 work=$(mktemp -d)
 on_exit 'rm -rf "$work"'

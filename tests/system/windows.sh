@@ -38,7 +38,7 @@ bash tools/build_windows.sh >/dev/null || die "the Windows build failed"
 echo "== building the Linux programs to compare with in $linux"
 cmake --preset default >/dev/null || die "cannot configure $linux"
 cmake --build --preset default --target model_viewer spheres_add spheres_alpha asset_info \
-    make_demo_assets x11_probe test_files >/dev/null || die "the Linux build failed"
+    make_demo_assets x11_probe test_files make_seeds >/dev/null || die "the Linux build failed"
 
 probe=$linux/tests/support/x11_probe
 work=$(mktemp -d)
