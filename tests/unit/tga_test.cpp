@@ -168,6 +168,57 @@ bool have_imagemagick()
     }
 }
 
+// Every header the decoder refuses, each with its own reason and before
+// anything is allocated: a valid 4 x 3 file with one header field changed.
+TEST(TgaDecode, RefusesWhatItCannotDecodeAndSaysWhy)
+{
+    struct refusal {
+        size_t field;
+        int value;  // a byte, or a 16-bit side for the width and height fields
+        uint8_t type;
+        const char* reason;
+    };
+    const refusal refusals[] = {
+        {TGA_IMAGE_TYPE, TGA_NO_IMAGE, TGA_TRUE_COLOUR, "holds no picture"},
+        {TGA_IMAGE_TYPE, 32, TGA_TRUE_COLOUR, "image type 32 is not one this decoder knows"},
+        {TGA_COLOUR_MAP_TYPE, 2, TGA_TRUE_COLOUR, "colour map type 2 is unknown"},
+        {TGA_COLOUR_MAP_TYPE, 0, TGA_MAPPED, "colour-mapped image without a colour map"},
+        {TGA_MAP_ENTRY_BITS, 8, TGA_MAPPED, "colour map entries of 8 bits"},
+        {TGA_PIXEL_BITS, 16, TGA_MAPPED, "colour indices of 16 bits are not decoded"},
+        {TGA_PIXEL_BITS, 16, TGA_GREY, "grey pixels of 16 bits are not decoded"},
+        {TGA_PIXEL_BITS, 12, TGA_TRUE_COLOUR, "12 bits per pixel is not a TGA true-colour depth"},
+        {TGA_WIDTH, 0, TGA_TRUE_COLOUR, "has no area"},
+        {TGA_HEIGHT, 40000, TGA_TRUE_COLOUR, "larger than 32768 on a side"},
+        {TGA_MAP_LENGTH, 60000, TGA_MAPPED, "past the end of the file"},
+        {TGA_HEIGHT, 3000, TGA_TRUE_COLOUR, "the file holds"},
+        {TGA_HEIGHT, 3000, TGA_RLE_TRUE_COLOUR, "bytes of RLE data"},
+    };
+    for (const refusal& r : refusals) {
+        SCOPED_TRACE(r.reason);
+        tga_options o;
+        o.image_type = r.type;
+        const bool one_byte = (r.type & ~TGA_RLE_BIT) != TGA_TRUE_COLOUR;
+        o.bits = one_byte ? 8 : 24;
+        if ((r.type & ~TGA_RLE_BIT) == TGA_MAPPED)
+            o.map_rgba.assign(16, 200);
+        std::vector<uint8_t> file = make_tga(4, 3, std::vector<uint8_t>(12 * (one_byte ? 1 : 4), 1), o);
+        file[r.field] = static_cast<uint8_t>(r.value);
+        if (r.field == TGA_WIDTH || r.field == TGA_HEIGHT || r.field == TGA_MAP_LENGTH)
+            file[r.field + 1] = static_cast<uint8_t>(r.value >> 8);
+        tga_image image;
+        std::string reason;
+        EXPECT_FALSE(decode_tga(file.data(), file.size(), &image, &reason));
+        EXPECT_NE(reason.find(r.reason), std::string::npos) << reason;
+        EXPECT_EQ(image.rgba.size(), 0u);
+    }
+    tga_image image;
+    std::string reason;
+    EXPECT_FALSE(decode_tga("\0\0\2", 3, &image, &reason));
+    EXPECT_NE(reason.find("too short for a TGA header"), std::string::npos) << reason;
+    EXPECT_FALSE(decode_tga_path("/nonexistent/x.tga", &image, &reason));
+    EXPECT_EQ(reason.rfind("cannot open: ", 0), 0u) << reason;
+}
+
 // ImageMagick writes no 16-bit TGA, and reads 5-bit channels rounded down;
 // 8-bit channels it writes and reads exactly. Its reader hands a bottom-left
 // file's rows over in stored order and names the orientation; -auto-orient
