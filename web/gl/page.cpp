@@ -1,6 +1,7 @@
 // The page side of the window and of a frame.
 //
-// The window: a program asks for its size in pixels, and on a screen of
+// The window: a program asks for its size in pixels (or the width the page
+// has, where that is less), and on a screen of
 // several device pixels to the CSS pixel the page shows the canvas at that
 // size in CSS pixels while it draws at the screen's own density, so that it
 // is sharp. The program then sees the window in device pixels, as it would
@@ -31,6 +32,12 @@ EM_JS(void, show_canvas_at, (int width, int height), {
     document.head.append(rule);
 });
 
+// The width the page has for the canvas, in CSS pixels: on a phone, or in
+// a narrow frame, less than the window the program asks for.
+EM_JS(int, page_width, (), {
+    return document.documentElement.clientWidth || 0;
+});
+
 EM_JS(int, frames_asked, (), {
     var match = /[?&]frames=([0-9]+)/.exec(location.search);
     return match ? parseInt(match[1], 10) : 0;
@@ -56,6 +63,13 @@ void draw_nothing() {}
 void web_init_window_size(int width, int height)
 {
     const double ratio = device_pixel_ratio();
+    // Narrower than asked, the canvas keeps the window's shape and draws at
+    // the size shown, as a window made smaller would.
+    const int room = page_width();
+    if (room > 0 && room < width) {
+        height = static_cast<int>(static_cast<long long>(height) * room / width);
+        width = room;
+    }
     show_canvas_at(width, height);
     glutInitWindowSize(static_cast<int>(std::lround(width * ratio)),
                        static_cast<int>(std::lround(height * ratio)));
