@@ -31,6 +31,7 @@ const root = document.documentElement;
 const stage = document.getElementById("stage");
 const messages = document.getElementById("messages");
 const status = document.getElementById("status");
+const problem = document.getElementById("problem");
 const demoButton = document.getElementById("demo");
 const saveButton = document.getElementById("save");
 const frames = new URLSearchParams(location.search).get("frames") || "";
@@ -84,6 +85,7 @@ function start() {
   root.dataset.state = "running";
   delete root.dataset.frames;
   delete root.dataset.exitStatus;
+  problem.hidden = true;
   showStatus();
 
   // A run that has been replaced may still be speaking; it is not heard.
@@ -103,6 +105,8 @@ function start() {
     out: live(stdout.push),
     err: live(stderr.push),
     state: live(function(data) {
+      if (data.frames && !root.dataset.frames && shown && !shown.width)
+        measure(shown);
       if (data.frames)
         root.dataset.frames = data.frames;
       if (data.state === "box" && root.dataset.state !== "box")
@@ -147,8 +151,21 @@ function showStatus() {
   demoButton.hidden = (model ? model.choice : 0) === 0 && (texture ? texture.choice : 0) === 0;
 }
 
+// The demo's texture is handed over unread; its sides are asked of the
+// page's module once the first frame is up, not before.
+function measure(side) {
+  facts().then(function(f) { return f.pictureInfo(side.bytes); }).then(function(picture) {
+    if (picture) {
+      side.width = picture.width;
+      side.height = picture.height;
+      if (side === texture)
+        showStatus();
+    }
+  }, function() {});
+}
+
 // The program's box quotes szablon.bmp; the visitor knows the file by
-// their own name.
+// their own name: said under the frame.
 function explainBox(shown) {
   let reason = "";
   try {
@@ -158,12 +175,15 @@ function explainBox(shown) {
     // No box to read: the program's stderr pane has its lines.
   }
   if (!shown) {
-    say("The program shows its box because there is no texture for it: it needs one, as the " +
-        "desktop program needs szablon.bmp. Open a texture, or go back to the demo.", true);
+    problem.textContent = "The program shows its box because there is no texture for it: it " +
+        "needs one, as the desktop program needs szablon.bmp. Open a texture, or go back to " +
+        "the demo.";
   } else {
-    say("The program could not use " + (shown.choice === 0 ? "the demo's texture " : "your texture ") +
-        shown.path + ": " + reason + ". Open another texture, or go back to the demo.", true);
+    const whose = shown.choice === 0 ? "the demo's texture " : "your texture ";
+    problem.textContent = "The program could not use " + whose + shown.path + ": " + reason +
+        ". Open another texture, or go back to the demo.";
   }
+  problem.hidden = false;
 }
 
 // ---- the files of one choice -------------------------------------------
@@ -279,13 +299,11 @@ async function prepareTexture(file, bytes) {
     made = {bytes: bytes, width: picture && picture.width, height: picture && picture.height};
   } else if (kind.format === "TGA") {
     made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
-    if (made.notes)
-      say(file.path + ": " + made.notes, true);
   } else {
     made = await pictureToBmp(bytes, kind.type, MAX_PIXEL_BYTES);
   }
   return {path: file.path, bytes: made.bytes, format: kind.format, width: made.width,
-          height: made.height};
+          height: made.height, notes: made.notes};
 }
 
 // What the program will make of a model that the visitor would otherwise
@@ -356,6 +374,9 @@ async function open(given) {
         newTexture = await prepareTexture(pick.file, bytes);
         newTexture.choice = choice;
         say(pick.why);
+        // What the reader found wrong in a picture it decoded anyway.
+        if (newTexture.notes)
+          say(pick.file.path + ": " + newTexture.notes, true);
       } catch (e) {
         if (!(e instanceof (await facts()).Refused))
           throw e;
