@@ -215,8 +215,9 @@ function paths(files) {
   return files.map(function(f) { return f.path; }).join(", ");
 }
 
-// A file of a pick or drop: {path, size, read()}, where the path of a
-// file inside an archive is the archive's path and the entry's.
+// A file of a pick or drop as the choice sees it: {path, size, read()}.
+// An archive's entries take the same shape, at the archive's path followed
+// by theirs.
 function plain(file, path) {
   return {path: path || file.webkitRelativePath || file.name, size: file.size,
           read: async function() { return new Uint8Array(await file.arrayBuffer()); }};
