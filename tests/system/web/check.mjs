@@ -411,11 +411,15 @@ async function releasedSite(browser, base) {
         if (!fs.existsSync(path.join(folder, file)))
             throw new Error(`the zip lacks ${file}`);
     }
-    if (!fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8").includes("Emscripten"))
-        throw new Error("THIRD-PARTY-NOTICES.txt does not name Emscripten");
+    const notices = fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8");
+    for (const carried of ["Emscripten", "zip.js"]) {
+        if (!notices.includes(carried))
+            throw new Error(`THIRD-PARTY-NOTICES.txt does not name ${carried}`);
+    }
     const page = await openPage(browser, base + "/zip/model_viewer.html?frames=1");
     await expectRun(page, 1, "stopped");
-    return "LICENSE and the notices beside the pages; the viewer's demo runs from it";
+    return "LICENSE and the notices (Emscripten, zip.js) beside the pages; the viewer's demo " +
+        "runs from it";
 }
 
 // ---- the runner ----------------------------------------------------------
