@@ -2,8 +2,10 @@
 # Builds the three programs as web pages with Emscripten, from the same
 # sources as the desktop build, into build-web/site/, and packs the site as
 # build-web/szablon-VERSION-web.zip, which any plain file server serves:
-#   model_viewer.html   the viewer: the demo, or the visitor's own .3ds and
-#                       .bmp, each run in model_viewer_program.html
+#   model_viewer.html   the viewer: the demo, or the visitor's own model and
+#                       texture (loose, in folders or in a .zip), each run in
+#                       model_viewer_program.html; zip.js from web/site's
+#                       pinned npm packages
 #   spheres_add.html, spheres_alpha.html, index.html, the licence notices
 # and asset_info for Node: build-web/cmake/tools/asset_info.js (and .wasm).
 # Installs its packages on a fresh Debian machine first; needs no network
@@ -32,7 +34,11 @@ done
 
 source scripts/lib.sh
 install_packages --no-install-recommends emscripten cmake make g++ python3 \
-    freeglut3-dev libglu1-mesa-dev libx11-dev
+    freeglut3-dev libglu1-mesa-dev libx11-dev nodejs
+# Node from elsewhere (NodeSource's package) brings its own npm.
+command -v npm >/dev/null || install_packages --no-install-recommends npm
+# What the viewer's page serves from the npm registry, as pinned.
+(cd web/site && npm ci --no-audit --no-fund --prefer-offline >/dev/null)
 
 out="$PWD/build-web"
 cmake --preset web >/dev/null
@@ -55,6 +61,10 @@ for target in "${targets[@]}"; do
 done
 cp web/site/viewer_page.html "$site/model_viewer.html"
 cp web/site/{viewer_page,panes,file_facts,program_page}.js web/site/index.html "$site/"
+# zip.js as one ES module, inflating with the browser's DecompressionStream
+# (and its own JavaScript inflate where that cannot), no WebAssembly.
+zipjs=web/site/node_modules/@zip.js/zip.js
+cp "$zipjs/index-native.min.js" "$site/zip.js"
 cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png "$site/pictures/"
 
 # The demo the viewer's page shows until a visitor opens files of their own.
@@ -81,6 +91,11 @@ cp LICENSE "$site/"
     echo "emscripten package states them:"
     echo
     cat /usr/share/doc/emscripten/copyright
+    echo
+    echo "The viewer's page opens .zip archives with zip.js" \
+        "$(node -p "require('./$zipjs/package.json').version"), under its licence:"
+    echo
+    cat "$zipjs/LICENSE"
 } >"$site/THIRD-PARTY-NOTICES.txt"
 
 if [ -n "$zip" ]; then

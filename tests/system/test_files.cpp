@@ -15,6 +15,14 @@
 //       texture-4096.bmp  4096 x 4096, 24-bit
 //       too-large.bmp     headers of a 16384 x 16384 picture (1 GiB of pixels)
 //                         over one row of them
+//     and the models and pictures of textures in other formats, which
+//     tests/system/web.sh converts (ImageMagick) and packs (zip):
+//       boat/models/boat.3ds    names MAPS\Hull.PNG
+//       boat/textures/hull.bmp  made hull.png; boat/decoy.bmp, first by path
+//       crate/crate.3ds         names crate.tga
+//       crate/crate.tga         an RLE true-colour TGA, bottom row first
+//       wood/Model.3ds          names TEXTURES\WOOD.JPG
+//       wood/Textures/wood.bmp  made wood.jpg
 #include <sys/stat.h>
 
 #include <cmath>
@@ -154,6 +162,24 @@ int web_files(const std::string& dir)
         return static_cast<uint32_t>(x / 16) << 16 | static_cast<uint32_t>(y / 16) << 8 | blue;
     };
 
+    // Smooth, as photographs are: JPEG keeps it close.
+    const auto gradient = [](int32_t x, int32_t y) {
+        return static_cast<uint32_t>(x * 2) << 16 | static_cast<uint32_t>(y * 2) << 8 |
+               static_cast<uint32_t>(255 - x - y / 2);
+    };
+    // A TGA's pixels: RGBA, bottom row first; runs for RLE to pack.
+    const auto with_alpha = [](const std::vector<uint8_t>& rgb) {
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            out.insert(out.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 255});
+        return out;
+    };
+    tga_options rle;
+    rle.image_type = TGA_RLE_TRUE_COLOUR;
+    for (const char* folder : {"/boat", "/boat/models", "/boat/textures", "/crate", "/wood",
+                               "/wood/Textures"})
+        mkdir((dir + folder).c_str(), 0777);
+
     byte_writer too_large;
     too_large.bytes = make_bmp24(16384, 1, picture(16384, 1, squares));
     patch_u32(&too_large, 22, 16384);  // the height
@@ -168,6 +194,13 @@ int web_files(const std::string& dir)
         {dir + "/capacity.3ds", make_3ds({capacity_torus()})},
         {dir + "/texture-4096.bmp", make_bmp24(4096, 4096, picture(4096, 4096, waves))},
         {dir + "/too-large.bmp", too_large.bytes},
+        {dir + "/boat/models/boat.3ds", make_3ds({cube()}, {"MAPS\\Hull.PNG"})},
+        {dir + "/boat/textures/hull.bmp", make_bmp24(64, 64, picture(64, 64, bricks))},
+        {dir + "/boat/decoy.bmp", make_bmp24(64, 64, picture(64, 64, squares))},
+        {dir + "/crate/crate.3ds", make_3ds({cube()}, {"crate.tga"})},
+        {dir + "/crate/crate.tga", make_tga(64, 64, with_alpha(picture(64, 64, bricks)), rle)},
+        {dir + "/wood/Model.3ds", make_3ds({cube()}, {"TEXTURES\\WOOD.JPG"})},
+        {dir + "/wood/Textures/wood.bmp", make_bmp24(128, 128, picture(128, 128, gradient))},
     };
     for (const auto& f : files) {
         if (!write_file(f.path, f.bytes)) {

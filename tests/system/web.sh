@@ -2,7 +2,8 @@
 # Checks the web pages against the desktop programs, in Debian's headless
 # Chromium driven by Playwright (tests/system/web/check.mjs): builds the site
 # (tools/build_web.sh) and a viewer page without szablon.bmp, writes the
-# files the checks hand the viewer (test_files web), starts a private Xvfb
+# files the checks hand the viewer (test_files web; ImageMagick converts and
+# zip packs some of them), starts a private Xvfb
 # for the desktop frames (frame_grab) and runs the checks, which use the
 # pages as a person does:
 #   - spheres_add and spheres_alpha: the first frame is the desktop's;
@@ -14,9 +15,15 @@
 #     a 4096 x 4096 texture: each frame 1 and stdout the desktop's;
 #   - the error box, without szablon.bmp and for a broken texture dropped,
 #     with the desktop's reason; OK ends the program;
-#   - files left out with their line; twenty drops in a row;
+#   - textures as models come with them (a .zip with the model and a PNG in
+#     subfolders, a folder with a JPEG, an RLE TGA), each frame the desktop's
+#     on that picture made a BMP by ImageMagick; a truncated .zip dropped;
+#   - files left out with their line; twenty drops in a row; Save the picture;
+#   - every page at 390 CSS pixels: nothing scrolls sideways; axe-core finds
+#     no serious or critical violation;
 #   - the zip the build packs, unpacked: its licences, and the viewer runs;
-#   - no page logs a WebGL error, an exception or a failed load.
+#   - no page logs a WebGL error, an exception, a failed load or a refusal
+#     of its Content-Security-Policy.
 # The checks that need the shared test data skip where it is missing
 # (SZABLON_TESTDATA, default ../shared/testdata), or fail with
 # SZABLON_REQUIRE_TESTDATA=1. Prints one line per check and
@@ -29,7 +36,7 @@ desktop=$PWD/build
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 
 source scripts/lib.sh
-install_packages --no-install-recommends chromium nodejs
+install_packages --no-install-recommends chromium nodejs imagemagick
 # Node from elsewhere (NodeSource's package) brings its own npm.
 command -v npm >/dev/null || install_packages --no-install-recommends npm
 
@@ -41,6 +48,21 @@ work="$PWD/build-web/test"
 rm -rf "$work"
 mkdir -p "$work/no-texture-demo"
 "$desktop/tests/system/test_files" web "$work/files"
+# Textures as models come with them, made from our BMPs by another tool, and
+# each as the BMP the desktop program is given for the same picture.
+(
+    cd "$work/files"
+    convert boat/textures/hull.bmp boat/textures/hull.png
+    convert wood/Textures/wood.bmp -quality 85 wood/Textures/wood.jpg
+    rm boat/textures/hull.bmp wood/Textures/wood.bmp
+    mkdir reference
+    for picture in boat/textures/hull.png wood/Textures/wood.jpg crate/crate.tga; do
+        name=$(basename "$picture")
+        convert "$picture" -auto-orient -type TrueColor "BMP3:reference/${name%.*}.bmp"
+    done
+    (cd boat && cmake -E tar cf ../boat.zip --format=zip models textures decoy.bmp)
+    head -c $(($(stat -c %s boat.zip) / 2)) boat.zip >broken.zip
+)
 bash tools/build_web.sh
 # The site as released: the zip the build packs, unpacked.
 zip=$(ls "$PWD"/build-web/szablon-*-web.zip | head -n 1)

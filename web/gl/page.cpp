@@ -1,6 +1,7 @@
 // The page side of the window and of a frame.
 //
-// The window: a program asks for its size in pixels, and on a screen of
+// The window: a program asks for its size in pixels (or the width the page
+// has, where that is less), and on a screen of
 // several device pixels to the CSS pixel the page shows the canvas at that
 // size in CSS pixels while it draws at the screen's own density, so that it
 // is sharp. The program then sees the window in device pixels, as it would
@@ -26,9 +27,25 @@ EM_JS(double, device_pixel_ratio, (), {
 // A style rule, not the canvas's own style, which Emscripten's GLUT clears
 // whenever it sizes the canvas.
 EM_JS(void, show_canvas_at, (int width, int height), {
-    var rule = document.createElement("style");
+    var rule = document.getElementById("canvas-size");
+    if (!rule) {
+        rule = document.createElement("style");
+        rule.id = "canvas-size";
+        document.head.append(rule);
+    }
     rule.textContent = "#canvas { width: " + width + "px; height: " + height + "px; }";
-    document.head.append(rule);
+});
+
+// A page made narrower or wider (a phone turned, a window resized) sizes
+// the window again.
+EM_JS(void, watch_page_width, (), {
+    addEventListener("resize", function() { _web_page_resized(); });
+});
+
+// The width the page has for the canvas, in CSS pixels: on a phone, or in
+// a narrow frame, less than the window the program asks for.
+EM_JS(int, page_width, (), {
+    return document.documentElement.clientWidth || 0;
 });
 
 EM_JS(int, frames_asked, (), {
@@ -51,14 +68,49 @@ int frame_limit = -1;  // not read yet; 0 for none
 
 void draw_nothing() {}
 
+// The window the program asked for, and the canvas shown, in CSS pixels.
+int asked_width = 0, asked_height = 0;
+int shown_width = 0, shown_height = 0;
+
+// Narrower than asked, the canvas keeps the window's shape and draws at
+// the size shown, as a window made smaller would. Returns whether the
+// size shown changed; the window's size, in device pixels, is in *width
+// and *height.
+bool fit_to_page(int* width, int* height)
+{
+    int w = asked_width, h = asked_height;
+    const int room = page_width();
+    if (room > 0 && room < w) {
+        h = static_cast<int>(static_cast<long long>(h) * room / w);
+        w = room;
+    }
+    const bool changed = w != shown_width || h != shown_height;
+    shown_width = w;
+    shown_height = h;
+    show_canvas_at(w, h);
+    const double ratio = device_pixel_ratio();
+    *width = static_cast<int>(std::lround(w * ratio));
+    *height = static_cast<int>(std::lround(h * ratio));
+    return changed;
+}
+
 }  // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE void web_page_resized()
+{
+    int width = 0, height = 0;
+    // Before its first frame the program has no window to resize.
+    if (frames_drawn > 0 && fit_to_page(&width, &height))
+        glutReshapeWindow(width, height);
+}
 
 void web_init_window_size(int width, int height)
 {
-    const double ratio = device_pixel_ratio();
-    show_canvas_at(width, height);
-    glutInitWindowSize(static_cast<int>(std::lround(width * ratio)),
-                       static_cast<int>(std::lround(height * ratio)));
+    asked_width = width;
+    asked_height = height;
+    fit_to_page(&width, &height);
+    glutInitWindowSize(width, height);
+    watch_page_width();
 }
 
 void web_swap_buffers()

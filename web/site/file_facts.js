@@ -1,20 +1,25 @@
 // What the viewer's page needs to know of a file before it hands it to the
 // program, asked of formats/ through the page's own module (model_files),
-// so that the page and the program never disagree about a file.
+// so that the page and the program never disagree about a file; and a
+// texture of another format made into the BMP the program reads, decoded by
+// the browser or, for TGA, which browsers do not read, by formats/.
 import createModelFiles from "./model_files.js";
 
-const modelFiles = createModelFiles();
+// Loaded on first use: the demo needs none of it.
+let modelFiles = null;
 
 // Calls `ask` with the bytes copied into the module; null where the module
 // has no room for them.
 async function withBytes(bytes, ask) {
+  modelFiles = modelFiles || createModelFiles();
   const module = await modelFiles;
-  const at = module._malloc(bytes.length);
+  const at = module._malloc(Math.max(bytes.length, 1) + 32);
   if (!at)
     return null;
   try {
     module.HEAPU8.set(bytes, at);
-    return ask(module, at);
+    // Room for what the functions hand back through pointers, after the bytes.
+    return ask(module, at, at + Math.ceil(bytes.length / 4) * 4);
   } finally {
     module._free(at);
   }
@@ -35,20 +40,156 @@ export async function textureNames(bytes) {
   return list ? list.split("\n").filter(Boolean) : [];
 }
 
+// What the program would keep of the model: {vertices, triangles} in the
+// file, {keptVertices, keptTriangles}, and its capacity.
+export async function modelCounts(bytes) {
+  return withBytes(bytes, function(module, at, out) {
+    module._web_model_counts(at, bytes.length, out);
+    const c = module.HEAP32.subarray(out >> 2, (out >> 2) + 5);
+    return {vertices: c[0], triangles: c[1], keptVertices: c[2], keptTriangles: c[3],
+            capacity: c[4]};
+  });
+}
+
 // The picture a texture's headers describe, {width, height}, where the
 // program's decoder takes them; null for a file it refuses by them (the
 // program says why) or one the module cannot hold.
 export async function pictureInfo(bytes) {
-  return withBytes(bytes, function(module, at) {
-    const sides = module._malloc(8);
-    if (!sides)
+  return withBytes(bytes, function(module, at, out) {
+    if (!module._web_picture_info(at, bytes.length, out))
       return null;
-    try {
-      if (!module._web_picture_info(at, bytes.length, sides))
-        return null;
-      return {width: module.HEAP32[sides >> 2], height: module.HEAP32[(sides >> 2) + 1]};
-    } finally {
-      module._free(sides);
-    }
+    return {width: module.HEAP32[out >> 2], height: module.HEAP32[(out >> 2) + 1]};
   });
+}
+
+// A BMP's picture, {width, height} where the program's decoder takes its
+// headers (null where it refuses them: the program says why); throws
+// Refused for one whose pixels this page could not hold, which would end
+// the run for want of memory before the program could say anything.
+export async function bmpPicture(bytes, maxPixelBytes) {
+  const picture = await pictureInfo(bytes);
+  if (picture && picture.width * picture.height * 4 > maxPixelBytes)
+    throw tooLarge(picture.width, picture.height, maxPixelBytes);
+  return picture;
+}
+
+// Why a texture is not handed over: its reason, and whether it is only
+// this page's limit.
+export class Refused extends Error {
+  constructor(reason, tooLarge) {
+    super(reason);
+    this.tooLarge = Boolean(tooLarge);
+  }
+}
+
+function tooLarge(width, height, maxPixelBytes) {
+  const pixels = width * height * 4;
+  return new Refused("a picture of " + width + " x " + height + " pixels takes " +
+      Math.ceil(pixels / 1024 / 1024) + " MiB, more than this page can hold (" +
+      maxPixelBytes / 1024 / 1024 + " MiB)", true);
+}
+
+// A TGA as the BMP the program reads, decoded by formats/:
+// {bytes, width, height, notes}; throws Refused with the reader's reason.
+export async function tgaToBmp(bytes, maxPixelBytes) {
+  const made = await withBytes(bytes, function(module, at, out) {
+    const result = module._web_tga_to_bmp(at, bytes.length, maxPixelBytes, out, out + 8);
+    const [width, height, size] = module.HEAP32.subarray(out >> 2, (out >> 2) + 3);
+    if (size === -2)
+      return {error: tooLarge(width, height, maxPixelBytes)};
+    if (size < 0)
+      return {error: new Refused(module.UTF8ToString(result))};
+    const bmp = module.HEAPU8.slice(result, result + size);
+    const notes = module.UTF8ToString(module._web_notes());
+    module._web_forget();
+    return {bytes: bmp, width: width, height: height, notes: notes};
+  });
+  if (!made)
+    throw new Refused("more than this page can hold");
+  if (made.error)
+    throw made.error;
+  return made;
+}
+
+// A JPEG, PNG, GIF or WebP as the BMP the program reads, decoded by the
+// browser: the stored colours exactly, neither colour-managed nor
+// premultiplied (a 2D canvas would premultiply, and lose the colour of
+// transparent pixels). {bytes, width, height}; throws Refused with the
+// browser's reason.
+export async function pictureToBmp(bytes, type, maxPixelBytes) {
+  let bitmap;
+  try {
+    bitmap = await createImageBitmap(new Blob([bytes], {type: type}),
+        {colorSpaceConversion: "none", premultiplyAlpha: "none"});
+  } catch (e) {
+    throw new Refused("the browser cannot decode it (" + e.message + ")");
+  }
+  try {
+    const {width, height} = bitmap;
+    if (width * height * 4 > maxPixelBytes)
+      throw tooLarge(width, height, maxPixelBytes);
+    const rgba = readPixels(bitmap);
+    const made = await withBytes(rgba, function(module, at, out) {
+      const result = module._web_rgba_to_bmp(at, width, height, out);
+      const bmp = module.HEAPU8.slice(result, result + module.HEAP32[out >> 2]);
+      module._web_forget();
+      return bmp;
+    });
+    if (!made)
+      throw new Refused("more than this page can hold");
+    return {bytes: made, width: width, height: height};
+  } finally {
+    bitmap.close();
+  }
+}
+
+// The bitmap's RGBA, its bottom row first, as the BMP stores it: through a
+// texture of a WebGL context of the page's own, whose upload of an
+// ImageBitmap keeps the bitmap's own unpremultiplied, unconverted colours.
+// Where WebGL cannot take the picture, a 2D canvas reads it, exact for
+// opaque pixels.
+function readPixels(bitmap) {
+  const {width, height} = bitmap;
+  const top = readByWebGL(bitmap) || readBy2D(bitmap);
+  const rgba = new Uint8Array(top.length), row = width * 4;
+  for (let y = 0; y < height; ++y)
+    rgba.set(top.subarray(y * row, (y + 1) * row), (height - 1 - y) * row);
+  return rgba;
+}
+
+// Both give the rows top first: an ImageBitmap's upload ignores
+// UNPACK_FLIP_Y_WEBGL.
+function readByWebGL(bitmap) {
+  const {width, height} = bitmap;
+  const gl = new OffscreenCanvas(1, 1).getContext("webgl2");
+  if (!gl)
+    return null;
+  try {
+    const most = gl.getParameter(gl.MAX_TEXTURE_SIZE);
+    if (width > most || height > most)
+      return null;
+    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE,
+                  bitmap);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
+                            gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
+    if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
+      return null;
+    const rgba = new Uint8Array(width * height * 4);
+    gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
+    return gl.getError() === gl.NO_ERROR ? rgba : null;
+  } finally {
+    // Browsers keep only a few GL contexts; the program's run needs one.
+    const lose = gl.getExtension("WEBGL_lose_context");
+    if (lose)
+      lose.loseContext();
+  }
+}
+
+function readBy2D(bitmap) {
+  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+  const context = canvas.getContext("2d", {willReadFrequently: true});
+  context.drawImage(bitmap, 0, 0);
+  return new Uint8Array(context.getImageData(0, 0, bitmap.width, bitmap.height).data.buffer);
 }

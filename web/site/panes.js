@@ -28,17 +28,30 @@ export function pane(id) {
     pre.textContent = "";
     show();
   };
-  document.getElementById("copy-" + id).addEventListener("click", function() {
-    copy(s.lines.length ? s.lines.join("\n") + "\n" : "", pre);
+  const button = document.getElementById("copy-" + id);
+  button.addEventListener("click", function() {
+    copy(s.lines.length ? s.lines.join("\n") + "\n" : "", pre, function(said) {
+      // The button says what it did, for a moment.
+      button.textContent = said;
+      clearTimeout(button.back);
+      button.back = setTimeout(function() { button.textContent = "Copy"; }, 2000);
+    });
   });
   return s;
 }
 
-function copy(text, pre) {
-  if (navigator.clipboard && navigator.clipboard.writeText) {
-    navigator.clipboard.writeText(text).catch(function() { select(pre); });
-  } else {
+function copy(text, pre, said) {
+  const lines = text.split("\n").length - 1;
+  const fallback = function() {
     select(pre);
+    said("Selected: press Ctrl+C");
+  };
+  if (navigator.clipboard && navigator.clipboard.writeText) {
+    navigator.clipboard.writeText(text).then(function() {
+      said("Copied " + lines + (lines === 1 ? " line" : " lines"));
+    }, fallback);
+  } else {
+    fallback();
   }
 }
 

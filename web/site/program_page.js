@@ -8,6 +8,27 @@ var viewerRun = window.frameElement && window.frameElement.szablonRun;
 if (!viewerRun && /model_viewer_program\.html$/.test(location.pathname))
   location.replace("model_viewer.html" + location.search);
 var releasing = false;
+// A program on its own page says which it is, with the way back; in the
+// viewer's page the page around it does.
+var header = document.getElementById("page-header");
+if (viewerRun) {
+  header.hidden = true;
+  // The canvas fills the viewer's frame: nothing to scroll.
+  document.documentElement.style.overflow = "hidden";
+} else {
+  var program = location.pathname.replace(/^.*\//, "").replace(/\.html$/, "");
+  document.getElementById("title").textContent = program;
+  document.title = "Szablon: " + program;
+}
+// The viewer's page saves the frame shown as a picture: the drawing buffer
+// must still hold it after the browser has shown it.
+(function(canvas) {
+  var getContext = canvas.getContext;
+  canvas.getContext = function(type, attributes) {
+    return getContext.call(canvas, type,
+                           Object.assign({}, attributes, {preserveDrawingBuffer: true}));
+  };
+})(document.getElementById("canvas"));
 // A run's standard output and error, byte for byte, a line at a time; the
 // runtime's own messages stay on the console.
 function lines(take) {

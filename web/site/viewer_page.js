@@ -9,7 +9,6 @@
 // data-run (runs started so far), data-state ("running", then "stopped" at
 // the frame ?frames=N asks for, "box", "exited" or "aborted") and
 // data-frames (frames drawn).
-import {pictureInfo, textureNames} from "./file_facts.js";
 import {pane} from "./panes.js";
 
 // No file larger than this is read. A texture whose pixels the program
@@ -18,16 +17,41 @@ import {pane} from "./panes.js";
 const MAX_FILE_BYTES = 1024 * 1024 * 1024;
 const MAX_PIXEL_BYTES = 512 * 1024 * 1024;
 
+// The textures models name, by ending: a BMP goes to the program as it is;
+// the others become one, decoded by the browser (by type) or by formats/.
+const TEXTURES = {
+  ".bmp": {format: "BMP"},
+  ".jpg": {format: "JPEG", type: "image/jpeg"}, ".jpeg": {format: "JPEG", type: "image/jpeg"},
+  ".png": {format: "PNG", type: "image/png"}, ".gif": {format: "GIF", type: "image/gif"},
+  ".webp": {format: "WebP", type: "image/webp"}, ".tga": {format: "TGA"},
+};
+const ENDINGS = Object.keys(TEXTURES).join(", ");
+
 const root = document.documentElement;
 const stage = document.getElementById("stage");
 const messages = document.getElementById("messages");
+const status = document.getElementById("status");
+const problem = document.getElementById("problem");
+const demoButton = document.getElementById("demo");
+const saveButton = document.getElementById("save");
 const frames = new URLSearchParams(location.search).get("frames") || "";
 const framesAsked = /^[0-9]+$/.test(frames) ? frames : null;
 
-let model = null;    // {name, bytes}: what the next run opens as szablon.3ds
-let texture = null;  // and as szablon.bmp
+// What the next run opens as szablon.3ds and as szablon.bmp:
+// {path, bytes, choice} (choice 0: the demo's), the texture with its
+// format and, where known, sides.
+let model = null;
+let texture = null;
+let demo = {model: null, texture: null};
+let choices = 0;
 let frame = null;    // the current run's frame
 let runs = 0;
+
+// The page's own module and what it asks of it, loaded when first needed:
+// the demo needs none of it.
+function facts() {
+  return import("./file_facts.js");
+}
 
 const stdout = pane("stdout");
 const stderr = pane("stderr");
@@ -61,6 +85,8 @@ function start() {
   root.dataset.state = "running";
   delete root.dataset.frames;
   delete root.dataset.exitStatus;
+  problem.hidden = true;
+  showStatus();
 
   // A run that has been replaced may still be speaking; it is not heard.
   const live = function(f) {
@@ -69,6 +95,7 @@ function start() {
         f(value);
     };
   };
+  const shown = texture;
   frame = document.createElement("iframe");
   frame.id = "program";
   frame.title = "model_viewer";
@@ -78,8 +105,12 @@ function start() {
     out: live(stdout.push),
     err: live(stderr.push),
     state: live(function(data) {
+      if (data.frames && !root.dataset.frames && shown && !shown.width)
+        measure(shown);
       if (data.frames)
         root.dataset.frames = data.frames;
+      if (data.state === "box" && root.dataset.state !== "box")
+        explainBox(shown);
       if (data.state)
         root.dataset.state = data.state;
     }),
@@ -95,52 +126,72 @@ function start() {
     drag: dragged,
   };
   frame.src = "model_viewer_program.html" + (framesAsked ? "?frames=" + framesAsked : "");
-  stage.append(frame);
+  stage.prepend(frame);
 }
 
-// ---- choosing the files ------------------------------------------------
-
-function endsWith(name, ending) {
-  return name.toLowerCase().endsWith(ending);
+function origin(side) {
+  if (side.choice === 0)
+    return "the demo";
+  return side.choice === choices ? "your choice" : "kept from your last choice";
 }
 
-// By the names' code points, which is not JavaScript's own string order.
-function byName(a, b) {
-  const x = Array.from(a.name), y = Array.from(b.name);
-  for (let i = 0; i < x.length && i < y.length; ++i) {
-    const d = x[i].codePointAt(0) - y[i].codePointAt(0);
-    if (d !== 0)
-      return d;
+// What this run shows, and where each side came from.
+function showStatus() {
+  const parts = [];
+  parts.push(model ? "model " + model.path + " (" + origin(model) + ")"
+                   : "no model (the program draws nothing)");
+  if (texture) {
+    const sides = texture.width ? " " + texture.width + " \u00d7 " + texture.height : "";
+    parts.push("texture " + texture.path + ", " + texture.format + sides + " (" +
+               origin(texture) + ")");
+  } else {
+    parts.push("no texture");
   }
-  return x.length - y.length;
+  status.textContent = "Shown: " + parts.join("; ") + ".";
+  demoButton.hidden = (model ? model.choice : 0) === 0 && (texture ? texture.choice : 0) === 0;
 }
 
-function names(files) {
-  return files.map(function(f) { return f.name; }).join(", ");
+// The demo's texture is handed over unread; its sides are asked of the
+// page's module once the first frame is up, not before.
+function measure(side) {
+  facts().then(function(f) { return f.pictureInfo(side.bytes); }).then(function(picture) {
+    if (picture) {
+      side.width = picture.width;
+      side.height = picture.height;
+      if (side === texture)
+        showStatus();
+    }
+  }, function() {});
 }
 
-async function read(file) {
-  if (file.size > MAX_FILE_BYTES) {
-    say(file.name + ": left out: it is " + file.size + " bytes, more than this page reads (" +
-        MAX_FILE_BYTES / 1024 / 1024 + " MiB)", true);
-    return null;
+// The program's box quotes szablon.bmp; the visitor knows the file by
+// their own name: said under the frame.
+function explainBox(shown) {
+  let reason = "";
+  try {
+    reason = frame.contentDocument.getElementById("error-detail").textContent
+        .replace(/^szablon\.bmp: /, "");
+  } catch (e) {
+    // No box to read: the program's stderr pane has its lines.
   }
-  return {name: file.name, bytes: new Uint8Array(await file.arrayBuffer())};
+  if (!shown) {
+    problem.textContent = "The program shows its box because there is no texture for it: it " +
+        "needs one, as the desktop program needs szablon.bmp. Open a texture, or go back to " +
+        "the demo.";
+  } else {
+    const whose = shown.choice === 0 ? "the demo's texture " : "your texture ";
+    problem.textContent = "The program could not use " + whose + shown.path + ": " + reason +
+        ". Open another texture, or go back to the demo.";
+  }
+  problem.hidden = false;
 }
 
-// A picture that would take more than the page holds, as the program's
-// decoder reads its headers; one the decoder refuses by them goes to the
-// program, which says why.
-async function tooLargeForThePage(bytes) {
-  const picture = await pictureInfo(bytes);
-  const pixels = picture && picture.width * picture.height * 4;
-  if (!picture || pixels <= MAX_PIXEL_BYTES)
-    return null;
-  return "a picture of " + picture.width + " x " + picture.height + " pixels takes " +
-      Math.ceil(pixels / 1024 / 1024) + " MiB, more than this page can hold (" +
-      MAX_PIXEL_BYTES / 1024 / 1024 + " MiB)";
-}
+// ---- the files of one choice -------------------------------------------
 
+function ending(path) {
+  const dot = path.lastIndexOf(".");
+  return dot > path.search(/[^\\/]*$/) ? path.slice(dot).toLowerCase() : "";
+}
 function baseName(path) {
   return path.split(/[\\/]/).pop().toLowerCase();
 }
@@ -149,66 +200,215 @@ function stem(name) {
   return dot > 0 ? name.slice(0, dot) : name;
 }
 
-// Of several textures, the one the model names (without folder, without
-// case; a name of another format by its base name), else the first.
-function pickTexture(textures, named) {
-  if (textures.length === 1)
-    return {file: textures[0], why: "texture: " + textures[0].name};
-  if (named.length > 0) {
-    const wanted = baseName(named[0]);
-    const hit = textures.find(function(f) { return f.name.toLowerCase() === wanted; }) ||
-        textures.find(function(f) { return stem(f.name.toLowerCase()) === stem(wanted); });
-    if (hit)
-      return {file: hit, why: "texture: " + hit.name + ", the one the model names (" + named[0] + ")"};
-    return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
-        "names " + named[0] + ", which is not among the files"};
+// By the paths' code points, which is not JavaScript's own string order.
+function byPath(a, b) {
+  const x = Array.from(a.path), y = Array.from(b.path);
+  for (let i = 0; i < x.length && i < y.length; ++i) {
+    const d = x[i].codePointAt(0) - y[i].codePointAt(0);
+    if (d !== 0)
+      return d;
   }
-  return {file: textures[0], why: "texture: " + textures[0].name + ", the first by name; the model " +
-      "names no texture"};
+  return x.length - y.length;
 }
 
-// The files of one pick or drop: a model and a texture chosen among them,
-// each side kept as it was where they hold none.
-async function open(files) {
-  if (files.length === 0)
+function paths(files) {
+  return files.map(function(f) { return f.path; }).join(", ");
+}
+
+// A file of a pick or drop as the choice sees it: {path, size, read()}.
+// An archive's entries take the same shape, at the archive's path followed
+// by theirs.
+function plain(file, path) {
+  return {path: path || file.webkitRelativePath || file.name, size: file.size,
+          read: async function() { return new Uint8Array(await file.arrayBuffer()); }};
+}
+
+let zipLibrary = null;
+
+// An archive's files, each inflated only when it is read; one the library
+// cannot open, or an encrypted one, is left out with one line.
+async function archiveFiles(archive) {
+  if (!zipLibrary) {
+    zipLibrary = import("./zip.js").then(function(zip) {
+      // Its workers would come from blob: addresses, which the page's
+      // policy does not run; the browser's DecompressionStream inflates.
+      zip.configure({useWebWorkers: false});
+      return zip;
+    });
+  }
+  const zip = await zipLibrary;
+  let entries;
+  try {
+    const reader = new zip.ZipReader(new zip.BlobReader(archive.file));
+    entries = await reader.getEntries();
+  } catch (e) {
+    say(archive.path + ": left out: not an archive this page can open (" + e.message + ")", true);
+    return [];
+  }
+  if (entries.some(function(e) { return e.encrypted; })) {
+    say(archive.path + ": left out: it is encrypted, and this page opens no encrypted archive",
+        true);
+    return [];
+  }
+  // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
+  // not files of the model's.
+  const metadata = function(e) { return /(^|\/)(__MACOSX\/|\._)/.test(e.filename); };
+  return entries.filter(function(e) { return !e.directory && !metadata(e); }).map(function(entry) {
+    return {path: archive.path + "/" + entry.filename, size: entry.uncompressedSize,
+            read: function() { return entry.getData(new zip.Uint8ArrayWriter()); }};
+  });
+}
+
+// The bytes of a file, or null with a line saying why not.
+async function read(file) {
+  try {
+    return await file.read();
+  } catch (e) {
+    say(file.path + ": left out: it cannot be read (" + e.message + ")", true);
+    return null;
+  }
+}
+
+// Of the textures, the one the model's first material names: by its name
+// without folder (either slash) and case, else by the same stem with any
+// texture ending; else the only one given, else the first by path.
+function pickTexture(textures, named) {
+  if (named) {
+    const wanted = baseName(named);
+    const hit = textures.find(function(f) { return baseName(f.path) === wanted; }) ||
+        textures.find(function(f) {
+          return ending(f.path) && stem(baseName(f.path)) === stem(wanted);
+        });
+    if (hit)
+      return {file: hit, why: "texture: " + hit.path + ", the one the model names (" + named + ")"};
+  }
+  const absent = named ? "; the model names " + named + ", which is not among the files" : "";
+  if (textures.length === 1)
+    return {file: textures[0], why: "texture: " + textures[0].path + absent};
+  return {file: textures[0], why: "texture: " + textures[0].path + ", the first by name" +
+      (absent || "; the model names no texture")};
+}
+
+// A texture as the program reads it: a BMP as it is, any other made into
+// one. Throws Refused with the reason.
+async function prepareTexture(file, bytes) {
+  const {bmpPicture, tgaToBmp, pictureToBmp} = await facts();
+  const kind = TEXTURES[ending(file.path)];
+  let made;
+  if (kind.format === "BMP") {
+    const picture = await bmpPicture(bytes, MAX_PIXEL_BYTES);
+    made = {bytes: bytes, width: picture && picture.width, height: picture && picture.height};
+  } else if (kind.format === "TGA") {
+    made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
+  } else {
+    made = await pictureToBmp(bytes, kind.type, MAX_PIXEL_BYTES);
+  }
+  return {path: file.path, bytes: made.bytes, format: kind.format, width: made.width,
+          height: made.height, notes: made.notes};
+}
+
+// What the program will make of a model that the visitor would otherwise
+// learn only from a note on standard error, or from an empty canvas.
+async function sayModelCounts(path, bytes) {
+  const c = await (await facts()).modelCounts(bytes);
+  if (!c)
+    return;
+  if (c.triangles === 0) {
+    say(path + " holds no triangles: the program draws nothing of it.", true);
+  } else if (c.vertices > c.keptVertices || c.triangles > c.keptTriangles) {
+    say(path + " holds " + c.vertices + " vertices and " + c.triangles + " triangles; the " +
+        "program keeps the first " + c.capacity + " of each, as on the desktop, so parts of it " +
+        "are missing or drawn wrong.", true);
+  }
+}
+
+// The files of one pick or drop, archives opened: a model and a texture
+// chosen among them, each side kept as it was where they hold none.
+async function open(given) {
+  if (given.length === 0)
     return;
   messages.textContent = "";
-  const models = [], textures = [];
+  const files = [];
+  for (const f of given) {
+    if (ending(f.path) === ".zip")
+      files.push(...await archiveFiles(f));
+    else
+      files.push(plain(f.file, f.path));
+  }
+  const models = [], textures = [], others = [];
   for (const f of files) {
-    if (endsWith(f.name, ".3ds"))
+    if (f.size > MAX_FILE_BYTES)
+      say(f.path + ": left out: it is " + f.size + " bytes, more than this page reads (" +
+          MAX_FILE_BYTES / 1024 / 1024 + " MiB)", true);
+    else if (ending(f.path) === ".3ds")
       models.push(f);
-    else if (endsWith(f.name, ".bmp"))
+    else if (TEXTURES[ending(f.path)])
       textures.push(f);
     else
-      say(f.name + ": left out: neither a model (.3ds) nor a texture (.bmp)", true);
+      others.push(f);
   }
-  models.sort(byName);
-  textures.sort(byName);
+  models.sort(byPath);
+  textures.sort(byPath);
+  if (others.length > 0) {
+    say("left out, neither a model (.3ds) nor a texture (" + ENDINGS + "): " + paths(others),
+        true);
+  }
 
-  let newModel = null, newTexture = null;
+  const choice = choices + 1;
+  let newModel = null, newTexture = null, textureRefused = false;
   if (models.length > 0) {
-    newModel = await read(models[0]);
-    if (newModel)
-      say("model: " + models[0].name +
-          (models.length > 1 ? "; left out the other models: " + names(models.slice(1)) : ""));
-  }
-  if (textures.length > 0) {
-    const named = newModel || model;
-    const pick = pickTexture(textures, named ? await textureNames(named.bytes) : []);
-    newTexture = await read(pick.file);
-    const why = newTexture && await tooLargeForThePage(newTexture.bytes);
-    if (why) {
-      say(pick.file.name + ": left out: " + why, true);
-      newTexture = null;
-    } else if (newTexture) {
-      say(pick.why);
+    const bytes = await read(models[0]);
+    if (bytes) {
+      newModel = {path: models[0].path, bytes: bytes, choice: choice};
+      say("model: " + models[0].path +
+          (models.length > 1 ? "; left out the other models: " + paths(models.slice(1)) : ""));
+      await sayModelCounts(newModel.path, bytes);
     }
   }
-  if (!newModel && !newTexture)
+  const named = (textures.length > 0 || newModel) && (newModel || model);
+  const names = named ? await (await facts()).textureNames(named.bytes) : [];
+  if (textures.length > 0) {
+    const pick = pickTexture(textures, names[0]);
+    const bytes = await read(pick.file);
+    if (bytes) {
+      try {
+        newTexture = await prepareTexture(pick.file, bytes);
+        newTexture.choice = choice;
+        say(pick.why);
+        // What the reader found wrong in a picture it decoded anyway.
+        if (newTexture.notes)
+          say(pick.file.path + ": " + newTexture.notes, true);
+      } catch (e) {
+        if (!(e instanceof (await facts()).Refused))
+          throw e;
+        // Not the previous texture in silence: the visitor chose this one.
+        say(pick.file.path + (e.tooLarge ? ": left out: " : ": cannot be used as a texture: ") +
+            e.message + "; the program runs without a texture", true);
+        textureRefused = true;
+      }
+    } else {
+      textureRefused = true;
+    }
+  } else if (newModel && names.length > 0 && texture &&
+             baseName(names[0]) !== baseName(texture.path)) {
+    say("the model names " + names[0] + ", which is not among the files; it is shown with " +
+        "the texture " + texture.path + " (" + origin(texture) + ")");
+  }
+  if (!newModel && !newTexture && !textureRefused)
     return;  // the run goes on as it was
+  choices = choice;
   model = newModel || model;
-  texture = newTexture || texture;
+  texture = textureRefused ? null : newTexture || texture;
   start();
+}
+
+// One choice at a time, in the order made: a drop while the last is still
+// being read waits for it. Whatever goes wrong is said, and the run goes on.
+let opening = Promise.resolve();
+function choose(given) {
+  opening = opening.then(function() { return open(given); }).catch(function(e) {
+    say("These files could not be opened: " + (e && e.message || e), true);
+  });
 }
 
 // ---- picking and dropping ----------------------------------------------
@@ -216,7 +416,9 @@ async function open(files) {
 for (const id of ["files", "folder"]) {
   const input = document.getElementById(id);
   input.addEventListener("change", function() {
-    open(Array.from(input.files));
+    choose(Array.from(input.files).map(function(f) {
+      return {file: f, path: f.webkitRelativePath || f.name};
+    }));
     input.value = "";  // the same files again are a new choice
   });
 }
@@ -225,7 +427,9 @@ for (const id of ["files", "folder"]) {
 function entryFiles(entry) {
   if (entry.isFile)
     return new Promise(function(resolve) {
-      entry.file(function(f) { resolve([f]); }, function() { resolve([]); });
+      entry.file(function(f) {
+        resolve([{file: f, path: entry.fullPath.replace(/^\//, "")}]);
+      }, function() { resolve([]); });
     });
   return new Promise(function(resolve) {
     const reader = entry.createReader(), found = [];
@@ -251,7 +455,7 @@ async function dropped(transfer) {
       files.push(...await entryFiles(e));
     return files;
   }
-  return Array.from(transfer.files);
+  return Array.from(transfer.files).map(function(f) { return {file: f, path: f.name}; });
 }
 
 // Drags over the program's frame reach its page, which passes them here.
@@ -265,13 +469,39 @@ function dragged(type, event) {
     document.body.classList.remove("dragging");
   else if (type === "drop") {
     document.body.classList.remove("dragging");
-    dropped(event.dataTransfer).then(open);
+    dropped(event.dataTransfer).then(choose);
   }
 }
 for (const type of ["dragenter", "dragover", "dragleave", "drop"])
   addEventListener(type, function(event) { dragged(type, event); });
 
-// ---- the demo ----------------------------------------------------------
+// ---- the demo and the picture ------------------------------------------
+
+demoButton.addEventListener("click", function() {
+  messages.textContent = "";
+  say("The demo again.");
+  model = demo.model;
+  texture = demo.texture;
+  start();
+});
+
+// The frame shown, at the canvas's own pixels, named after the model.
+saveButton.addEventListener("click", function() {
+  const canvas = frame && frame.contentDocument && frame.contentDocument.getElementById("canvas");
+  if (!canvas)
+    return;
+  canvas.toBlob(function(blob) {
+    if (!blob)
+      return;
+    const link = document.createElement("a");
+    link.href = URL.createObjectURL(blob);
+    link.download = stem(model ? baseName(model.path) : "model_viewer") + ".png";
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(function() { URL.revokeObjectURL(link.href); }, 60000);
+  }, "image/png");
+});
 
 // The demo's folder lists what it holds: a file it lacks is not asked
 // for, and the program runs without it, as in a folder without it.
@@ -279,7 +509,8 @@ async function demoFile(name, present) {
   if (!present.includes(name))
     return null;
   const response = await fetch("demo/" + name);
-  return response.ok ? {name: name, bytes: new Uint8Array(await response.arrayBuffer())} : null;
+  return response.ok ? {path: name, bytes: new Uint8Array(await response.arrayBuffer()), choice: 0}
+                     : null;
 }
 
 let present = [];
@@ -288,9 +519,11 @@ try {
 } catch (e) {
   // A site without a demo starts the program with no files.
 }
-model = await demoFile("szablon.3ds", present);
-texture = await demoFile("szablon.bmp", present);
-const demo = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
-say("The demo: " + (demo.length ? demo.join(" and ") : "no files") +
-    ". Open or drop your own .3ds and .bmp files to see them instead.");
+demo.model = model = await demoFile("szablon.3ds", present);
+demo.texture = texture = await demoFile("szablon.bmp", present);
+if (texture)
+  texture.format = "BMP";
+const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
+say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
+    "model (.3ds) and its texture (" + ENDINGS + "), a folder or a .zip, to see them instead.");
 start();

@@ -5,12 +5,15 @@
 //                  --desktop BUILD --testdata DIR --out DIR [--only ID]
 // Prints one line per check and "N passed, M failed"; exits 1 on a failure.
 import fs from "node:fs";
+import { createRequire } from "node:module";
 import path from "node:path";
 import { parseArgs } from "node:util";
 
+import { PNG } from "pngjs";
+
 import {
-    canvasShot, dataset, desktop, drop, expectFrame, expectPane, expectRun, launch, messages,
-    opened, openPage, pick, pickFolder, serve, waitFor,
+    DEADLINE_MS, canvasShot, dataset, desktop, drop, expectFrame, expectPane, expectRun, launch,
+    messages, opened, openPage, pick, pickFolder, serve, waitFor,
 } from "./lib.mjs";
 
 const FOLDERS = ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"];
@@ -61,8 +64,39 @@ const site = (page) => `/site/${page}`;
 // and error; `say` is what the page's own list must read, a pattern an item.
 
 const felsSaid = [/^model: fels\.3ds$/, /^texture: rgb24\.bmp$/];
-const namedSaid = [/^model: named\.3ds$/,
-                   /^texture: brick\.bmp, the one the model names \(maps\\Brick\.JPG\)$/];
+const exactly = (text) => new RegExp(`^${text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&")}$`);
+const namedSaid = (folder = "") => [
+    exactly(`model: ${folder}named.3ds`),
+    exactly(`texture: ${folder}brick.bmp, the one the model names (maps\\Brick.JPG)`)];
+// Textures as models come with them, each against the desktop program given
+// the same picture as a BMP by ImageMagick (`bmp`): the model and the
+// texture it names in subfolders, in a .zip beside a decoy BMP that comes
+// first by path, a folder of another case, a TGA. `shown`: the model's and
+// the texture's paths as the page says them, the name the model gives, the
+// picture as the status line has it.
+const at = (...names) => path.join(files, ...names);
+const textured = [
+    { id: "zip-png", name: "a .zip dropped: its model and the PNG it names in subfolders",
+      act: (p) => drop(p, [at("boat.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["boat.zip/models/boat.3ds", "boat.zip/textures/hull.png", "MAPS\\Hull.PNG",
+              "PNG 64 \u00d7 64"] },
+    { id: "folder-jpeg",
+      name: "a folder picked: the JPEG its model names, in a folder of another case",
+      act: (p) => pickFolder(p, at("wood")), model: "wood/Model.3ds", bmp: "wood.bmp",
+      shown: ["wood/Model.3ds", "wood/Textures/wood.jpg", "TEXTURES\\WOOD.JPG",
+              "JPEG 128 \u00d7 128"] },
+    { id: "picked-tga", name: "a model and its RLE TGA picked",
+      act: (p) => pick(p, [at("crate/crate.3ds"), at("crate/crate.tga")]),
+      model: "crate/crate.3ds", bmp: "crate.bmp",
+      shown: ["crate.3ds", "crate.tga", "crate.tga", "TGA 64 \u00d7 64"] },
+].map(({ shown: [model, texture, named, picture], ...c }) => ({
+    ...c,
+    pair: { model: at(c.model), texture: at("reference", c.bmp) },
+    say: [exactly(`model: ${model}`),
+          exactly(`texture: ${texture}, the one the model names (${named})`)],
+    status: exactly(`Shown: model ${model} (your choice); texture ${texture}, ${picture} ` +
+                    "(your choice)."),
+}));
 const spheres = (program) => () =>
     desktop(dirs.desktop, out, { program: `spheres/${program}`, frames: 1 });
 
@@ -83,19 +117,21 @@ const frameChecks = [
     { id: "named-dropped",
       name: "a model and two textures dropped over the program: the texture it names is used",
       act: (p) => drop(p, namedFiles, "frame"), reference: () => viewer(namedPair, 1),
-      lines: true, say: namedSaid },
+      lines: true, say: namedSaid() },
     { id: "named-folder", name: "a model's folder picked: the texture it names is used",
       act: (p) => pickFolder(p, named), reference: () => viewer(namedPair, 1), lines: true,
-      say: namedSaid },
+      say: namedSaid("named/") },
+    ...textured.map((c) => ({ ...c, reference: () => viewer(c.pair, 1), lines: true })),
     { id: "capacity",
       name: "a capacity model and a 4096 x 4096 texture dropped: shown, all 10001 lines",
       act: (p) => drop(p, [capacity.model, capacity.texture]),
       reference: () => viewer(capacity, 1), lines: 10001,
       say: [/^model: capacity\.3ds$/, /^texture: texture-4096\.bmp$/] },
     { id: "scale-2",
-      name: "at device scale factor 2: a 1280 x 960 canvas, frame 50 the desktop's at that size",
+      name: "at device scale factor 2: a 1280 x 960 canvas, frame 50 the desktop's at that " +
+            "size, saved as it is",
       scale: 2, page: site("model_viewer.html?frames=50"),
-      reference: () => viewer(demo, 50, "1280x960"), canvas: [1280, 960] },
+      reference: () => viewer(demo, 50, "1280x960"), canvas: [1280, 960], save: "szablon.png" },
 ];
 
 async function frameCheck(browser, base, c) {
@@ -132,7 +168,29 @@ async function frameCheck(browser, base, c) {
     }
     if (c.say)
         await expectMessages(page, c.say);
+    if (c.status) {
+        const status = await page.locator("#status").textContent();
+        if (!c.status.test(status))
+            throw new Error(`the status line reads ${JSON.stringify(status)}`);
+    }
+    if (c.save)
+        said.push(await expectSaved(page, c.save));
     return said.join("; ");
+}
+
+// Save the picture: a PNG named after the model, the frame shown exactly.
+async function expectSaved(page, name) {
+    const [download] = await Promise.all([
+        page.waitForEvent("download", { timeout: DEADLINE_MS }),
+        page.getByRole("button", { name: "Save the picture" }).click(),
+    ]);
+    const file = path.join(out, "saved-" + download.suggestedFilename());
+    await download.saveAs(file);
+    if (download.suggestedFilename() !== name)
+        throw new Error(`saved as ${download.suggestedFilename()}, not ${name}`);
+    const saved = PNG.sync.read(fs.readFileSync(file));
+    const off = expectFrame(saved, await canvasShot(page), out, "saved");
+    return `saved ${name}, ${saved.width} x ${saved.height}, the canvas: ${off}`;
 }
 
 async function expectMessages(page, patterns) {
@@ -196,6 +254,11 @@ async function badTextureThenGood(browser, base) {
     const refused = await viewer({ model: demo.model, texture: bad }, 1);
     const said = await expectBox(page, refused);
     await expectPane(page, "stdout", refused.stdout);
+    // Under the frame, the visitor's own file and the program's reason.
+    const problem = await page.locator("#problem").textContent();
+    const reason = refused.box.detail.replace(/^szablon\.bmp: /, "");
+    if (!problem.includes(`your texture ${path.basename(bad)}: ${reason}`))
+        throw new Error(`under the frame: ${JSON.stringify(problem)}`);
     await drop(page, [fels.texture]);
     await expectRun(page, 3, "stopped");
     const good = await viewer({ model: demo.model, texture: fels.texture }, 1);
@@ -206,34 +269,43 @@ async function badTextureThenGood(browser, base) {
 
 // ---- files the page leaves out -------------------------------------------
 
+// Each dropped alone on the demo: a file the page leaves out leaves the run
+// as it was; a texture it cannot use is not swapped for the last one in
+// silence: the program runs without one (its box). Then the page still works.
 const refusals = [
     { id: "refused-notes",
       name: "a file neither model nor texture dropped: left out with its line, the page works",
       file: notes,
-      line: /^notes\.txt: left out: neither a model \(\.3ds\) nor a texture \(\.bmp\)$/ },
+      line: /^left out, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
+    { id: "refused-zip", name: "a truncated .zip dropped: one line, the page works",
+      file: path.join(files, "broken.zip"),
+      line: /^broken\.zip: left out: not an archive this page can open \(.+\)$/ },
     { id: "refused-too-large",
-      name: "a 16384 x 16384 texture dropped: left out with its line, the page works",
-      file: path.join(files, "too-large.bmp"),
-      line: /^too-large\.bmp: left out: a picture of 16384 x 16384 pixels takes 1024 MiB, more / },
+      name: "a 16384 x 16384 texture dropped: its line, the program without a texture",
+      file: path.join(files, "too-large.bmp"), box: true,
+      line: /^too-large\.bmp: left out: a picture of 16384 x 16384 .*; the program runs without a texture$/ },
 ];
 
 async function refusal(browser, base, c) {
     const page = await openPage(browser, base + site("model_viewer.html?frames=1"));
     await expectRun(page, 1, "stopped");
     await drop(page, [c.file]);
-    await waitFor(page, "to say why it left the file out", (name) =>
-        Array.from(document.querySelectorAll("#messages li"))
-            .some((li) => li.textContent.startsWith(name)), path.basename(c.file));
-    await expectMessages(page, [c.line]);
-    const d = await dataset(page);
-    if (d.run !== "1" || d.state !== "stopped")
-        throw new Error(`the run did not stay as it was: ${JSON.stringify(d)}`);
-    // Still working: the next choice is run 2, and right.
+    await waitFor(page, `to say ${c.line}`, (line) =>
+        new RegExp(line).test(document.querySelector("#messages li")?.textContent), c.line.source);
+    let run = 1;
+    if (c.box) {
+        await expectRun(page, ++run, "box");
+    } else {
+        const d = await dataset(page);
+        if (d.run !== "1" || d.state !== "stopped")
+            throw new Error(`the run did not stay as it was: ${JSON.stringify(d)}`);
+    }
+    // Still working: the next choice is the next run, and right.
     await drop(page, namedFiles);
-    await expectRun(page, 2, "stopped");
+    await expectRun(page, ++run, "stopped");
     const reference = await viewer(namedPair, 1);
     await expectPane(page, "stdout", reference.stdout);
-    return "run 1 left alone; then run 2 right: " +
+    return `run 1 ${c.box ? "followed by the box" : "left alone"}; then run ${run} right: ` +
         expectFrame(await canvasShot(page), reference.frame, out, c.id);
 }
 
@@ -276,6 +348,59 @@ async function index(browser, base) {
     return `${pictures} pictures shown, ${links.length} links lead to pages`;
 }
 
+// ---- every page on a phone, and for everyone -----------------------------
+
+const axe = fs.readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
+
+// At 390 CSS pixels, a phone's width: nothing scrolls sideways, a program's
+// canvas shows at the width there is at 4:3 and draws at that size; axe
+// finds nothing serious or critical; the policy refuses nothing (lib.mjs).
+async function phone(browser, base) {
+    const said = [];
+    for (const name of ["index.html", "model_viewer.html", "spheres_add.html",
+                        "spheres_alpha.html"]) {
+        const page = await openPage(browser, base + site(name + "?frames=1"), 1,
+                                    { width: 390, height: 844 });
+        const program = name !== "index.html";
+        if (program) {
+            await waitFor(page, "to draw its frame",
+                          () => document.documentElement.dataset.state === "stopped");
+        }
+        const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+        if (wide > 390)
+            throw new Error(`${name} is ${wide} CSS pixels wide`);
+        const canvas = program &&
+            (name === "model_viewer.html" ? page.frameLocator("#program") : page).locator("canvas");
+        // Drawn at the size shown, at 4:3, at most `most` wide.
+        const expectCanvas = async (most) => {
+            const [w, h, cw, ch] = await canvas.evaluate(
+                (c) => [c.width, c.height, c.clientWidth, c.clientHeight]);
+            if (w !== cw || h !== ch || cw > most || ch !== Math.floor(cw * 3 / 4))
+                throw new Error(`${name}: a canvas of ${w} x ${h} shown at ${cw} x ${ch}`);
+        };
+        if (program)
+            await expectCanvas(390);
+        await page.evaluate(axe);
+        const found = await page.evaluate(async () =>
+            (await window.axe.run(document, { iframes: false })).violations
+                .filter((v) => v.impact === "serious" || v.impact === "critical")
+                .map((v) => `${v.id} (${v.nodes.map((n) => n.target.join(" ")).join(", ")})`));
+        if (found.length)
+            throw new Error(`${name}: axe finds ${found.join("; ")}`);
+        // Turned to a wide screen, the program's window grows back to 640 x 480.
+        if (program) {
+            await page.setViewportSize({ width: 1280, height: 1000 });
+            const frame = page.frame({ url: /_program\.html/ }) || page.mainFrame();
+            await frame.waitForFunction(() => document.getElementById("canvas").clientWidth === 640,
+                                        null, { timeout: DEADLINE_MS, polling: 50 });
+            await expectCanvas(640);
+        }
+        said.push(name);
+    }
+    return `${said.join(", ")}: no sideways scrolling, the canvas at the width there is, ` +
+        "and at 640 x 480 once the page is wide; axe: no serious or critical violation";
+}
+
 // ---- the site as released --------------------------------------------------
 
 // The zip, unpacked and served as it is: the licences beside the pages, and
@@ -286,11 +411,15 @@ async function releasedSite(browser, base) {
         if (!fs.existsSync(path.join(folder, file)))
             throw new Error(`the zip lacks ${file}`);
     }
-    if (!fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8").includes("Emscripten"))
-        throw new Error("THIRD-PARTY-NOTICES.txt does not name Emscripten");
+    const notices = fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8");
+    for (const carried of ["Emscripten", "zip.js"]) {
+        if (!notices.includes(carried))
+            throw new Error(`THIRD-PARTY-NOTICES.txt does not name ${carried}`);
+    }
     const page = await openPage(browser, base + "/zip/model_viewer.html?frames=1");
     await expectRun(page, 1, "stopped");
-    return "LICENSE and the notices beside the pages; the viewer's demo runs from it";
+    return "LICENSE and the notices (Emscripten, zip.js) beside the pages; the viewer's demo " +
+        "runs from it";
 }
 
 // ---- the runner ----------------------------------------------------------
@@ -307,6 +436,7 @@ const checks = [
     { id: "twenty-drops", name: "twenty drops in a row: every run right, no WebGL context lost",
       run: twentyDrops },
     { id: "index", name: "index.html: its pictures and links", run: index },
+    { id: "phone", name: "every page at 390 CSS pixels, audited by axe-core", run: phone },
     { id: "zip", name: "the site's zip, unpacked and served", run: releasedSite },
 ];
 

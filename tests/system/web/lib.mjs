@@ -68,11 +68,12 @@ export const opened = [];
 
 // A page in a fresh context, with what its console says against it
 // collected in page.problems: WebGL errors and warnings, any console error,
-// uncaught exceptions and failed loads, in the page or its frames.
-export async function openPage(browser, url, scale = 1) {
-    const context = await browser.newContext({
-        viewport: { width: 1280, height: 1000 }, deviceScaleFactor: scale,
-    });
+// uncaught exceptions, failed loads and anything the Content-Security-Policy
+// refused, in the page or its frames.
+export async function openPage(browser, url, scale = 1, viewport = { width: 1280, height: 1000 }) {
+    const context = await browser.newContext({ viewport, deviceScaleFactor: scale });
+    await context.addInitScript(() => document.addEventListener("securitypolicyviolation", (e) =>
+        console.error(`Content-Security-Policy: ${e.violatedDirective} refused ${e.blockedURI}`)));
     const page = await context.newPage();
     page.problems = [];
     opened.push(page);
