@@ -78,8 +78,13 @@ else
         [ ! -e "$assets/$file" ] || cp "$assets/$file" "$site/demo/"
     done
 fi
-# What the demo holds, so that the page asks for no file it lacks.
-(cd "$site/demo" && printf '[%s]\n' "$(ls | sed 's/.*/"&"/' | paste -sd, -)") >"$site/demo/files.json"
+# What the demo holds, named in the viewer page's head, so that the page asks
+# for no file it lacks and fetches both at once.
+demo_files=$(cd "$site/demo" && ls | paste -sd' ' -)
+sed -i "s|<meta name=\"demo-files\" content=\"[^\"]*\">|<meta name=\"demo-files\" content=\"$demo_files\">|" \
+    "$site/model_viewer.html"
+grep -q "name=\"demo-files\" content=\"$demo_files\"" "$site/model_viewer.html" ||
+    die "cannot name the demo files in model_viewer.html"
 
 # What the pages carry: our code under LICENSE, Emscripten's runtime and C
 # and C++ libraries compiled in under theirs, as Debian's package states them.

@@ -49,11 +49,18 @@ var Module = {
   stdout: viewerRun ? lines(viewerRun.out) : undefined,
   stderr: viewerRun ? lines(viewerRun.err) : undefined,
   preRun: [function() {
-    // The program opens them in its working directory, as on the desktop.
-    if (viewerRun && viewerRun.model)
-      FS.writeFile("szablon.3ds", viewerRun.model.bytes);
-    if (viewerRun && viewerRun.texture)
-      FS.writeFile("szablon.bmp", viewerRun.texture.bytes);
+    // The program opens them in its working directory, as on the desktop;
+    // its main waits until they have arrived.
+    if (!viewerRun)
+      return;
+    addRunDependency("szablon files");
+    viewerRun.files.then(function(files) {
+      if (files.model)
+        FS.writeFile("szablon.3ds", files.model.bytes);
+      if (files.texture)
+        FS.writeFile("szablon.bmp", files.texture.bytes);
+      removeRunDependency("szablon files");
+    });
   }],
   onExit: function(status) {
     var ended = document.getElementById("ended");

@@ -67,7 +67,10 @@ function say(text, refused) {
 
 // ---- one run of the program --------------------------------------------
 
-function start() {
+// `files`, where given, is a promise of the run's {model, texture}: the
+// program's runtime loads meanwhile, and its main waits for them.
+function start(files) {
+  files = files || Promise.resolve({model: model, texture: texture});
   runs += 1;
   const run = runs;
   if (frame) {
@@ -95,13 +98,13 @@ function start() {
         f(value);
     };
   };
-  const shown = texture;
+  let shown = null;
+  files.then(function(f) { shown = f.texture; });
   frame = document.createElement("iframe");
   frame.id = "program";
   frame.title = "model_viewer";
   frame.szablonRun = {
-    model: model,
-    texture: texture,
+    files: files,
     out: live(stdout.push),
     err: live(stderr.push),
     state: live(function(data) {
@@ -503,9 +506,11 @@ saveButton.addEventListener("click", function() {
   }, "image/png");
 });
 
-// The demo's folder lists what it holds: a file it lacks is not asked
-// for, and the program runs without it, as in a folder without it.
-async function demoFile(name, present) {
+// The page names the demo files the site holds (the build writes them into
+// its head): a file it lacks is not asked for, and the program runs without
+// it, as in a folder without it.
+const present = (document.querySelector('meta[name="demo-files"]')?.content || "").split(" ");
+async function demoFile(name) {
   if (!present.includes(name))
     return null;
   const response = await fetch("demo/" + name);
@@ -513,17 +518,21 @@ async function demoFile(name, present) {
                      : null;
 }
 
-let present = [];
-try {
-  present = await (await fetch("demo/files.json")).json();
-} catch (e) {
-  // A site without a demo starts the program with no files.
-}
-demo.model = model = await demoFile("szablon.3ds", present);
-demo.texture = texture = await demoFile("szablon.bmp", present);
-if (texture)
-  texture.format = "BMP";
-const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
-say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
-    "model (.3ds) and its texture (" + ENDINGS + "), a folder or a .zip, to see them instead.");
-start();
+// The demo's two files and the program's runtime arrive side by side.
+const demoFiles = Promise.all([demoFile("szablon.3ds"), demoFile("szablon.bmp")])
+  .then(function([m, t]) {
+    if (t)
+      t.format = "BMP";
+    demo.model = model = m;
+    demo.texture = texture = t;
+    return {model: m, texture: t};
+  }, function() {
+    return {model: null, texture: null};
+  });
+start(demoFiles);
+demoFiles.then(function() {
+  showStatus();
+  const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
+  say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
+      "model (.3ds) and its texture (" + ENDINGS + "), a folder or a .zip, to see them instead.");
+});
