@@ -7,8 +7,8 @@
 //
 // The root element says where a run is, for a script watching the page:
 // data-run (runs started so far), data-state ("running", then "stopped" at
-// the frame ?frames=N asks for, "box", "exited" or "aborted") and
-// data-frames (frames drawn).
+// the frame ?frames=N asks for, "box", "exited" or "aborted"),
+// data-frames (frames drawn) and data-handled (picks and drops read).
 import {pane} from "./panes.js";
 
 // No file larger than this is read. A texture whose pixels the program
@@ -407,10 +407,14 @@ async function open(given) {
 
 // One choice at a time, in the order made: a drop while the last is still
 // being read waits for it. Whatever goes wrong is said, and the run goes on.
+// The root's data-handled counts the picks and drops read to the end.
 let opening = Promise.resolve();
+let handled = 0;
 function choose(given) {
   opening = opening.then(function() { return open(given); }).catch(function(e) {
     say("These files could not be opened: " + (e && e.message || e), true);
+  }).then(function() {
+    root.dataset.handled = ++handled;
   });
 }
 

@@ -13,7 +13,7 @@ import { PNG } from "pngjs";
 
 import {
     DEADLINE_MS, canvasShot, dataset, desktop, drop, expectFrame, expectPane, expectRun, launch,
-    messages, opened, openPage, pick, pickFolder, serve, waitFor,
+    messages, opened, openPage, pick, pickFolder, serve, settled, waitFor,
 } from "./lib.mjs";
 
 const FOLDERS = ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"];
@@ -332,6 +332,60 @@ async function twentyDrops(browser, base) {
     return "runs 2 to 21 each the desktop's frame and stdout, one program frame";
 }
 
+// ---- forty hostile drops -------------------------------------------------
+
+// Files a visitor drops by mistake, or that came broken: empty ones, a
+// model named as a picture and the other way round, pictures that are not
+// what their ending says, a truncated archive, and the demo's model and
+// texture with bytes changed at random (the same each run).
+function hostileFiles() {
+    const folder = path.join(out, "hostile");
+    fs.mkdirSync(folder, { recursive: true });
+    const model = fs.readFileSync(demo.model), texture = fs.readFileSync(demo.texture);
+    const made = [["empty.3ds", ""], ["empty.bmp", ""], ["empty.tga", ""], ["empty.png", ""],
+                   ["model.bmp", model], ["texture.3ds", texture], ["model.tga", model],
+                   ["not-a.png", "not a picture"], ["not-a.jpg", texture.subarray(0, 100)],
+                   ["not-a.gif", "GIF89a"], ["not-a.webp", model.subarray(0, 64)]];
+    let seed = 12345;
+    const random = (n) => (seed = (Math.imul(seed, 1103515245) + 12345) >>> 0) % n;
+    for (let i = 0; made.length < 39; ++i) {
+        const [name, bytes] = i % 2 ? [`mutated-${i}.bmp`, texture] : [`mutated-${i}.3ds`, model];
+        const copy = Buffer.from(bytes);
+        // Headers and counts are where a reader goes wrong: mostly the first bytes.
+        for (let k = 0; k < 6; ++k)
+            copy[random(k < 4 ? 128 : copy.length)] = random(256);
+        made.push([name, copy]);
+    }
+    const paths = made.map(([name, bytes]) => {
+        fs.writeFileSync(path.join(folder, name), bytes);
+        return path.join(folder, name);
+    });
+    return [...paths, path.join(files, "broken.zip")];
+}
+
+async function hostileDrops(browser, base) {
+    const hostile = hostileFiles();
+    const page = await openPage(browser, base + site("model_viewer.html?frames=1"));
+    await expectRun(page, 1, "stopped");
+    for (let i = 0; i < hostile.length; ++i) {
+        await drop(page, [hostile[i]]);
+        try {
+            await waitFor(page, "to read the drop", (n) => document.documentElement.dataset.handled === n,
+                          String(i + 1));
+            await settled(page, Number((await dataset(page)).run));
+        } catch (e) {
+            throw new Error(`${path.basename(hostile[i])}: ${e.message}`);
+        }
+    }
+    const run = Number((await dataset(page)).run);
+    await drop(page, [demo.model, demo.texture]);
+    await expectRun(page, run + 1, "stopped");
+    const reference = await viewer(demo, 1);
+    await expectPane(page, "stdout", reference.stdout);
+    expectFrame(await canvasShot(page), reference.frame, out, "hostile-drops");
+    return `${hostile.length} drops each read and their ${run - 1} runs at rest; then the demo right`;
+}
+
 // ---- the index -----------------------------------------------------------
 
 async function index(browser, base) {
@@ -435,6 +489,8 @@ const checks = [
     ...refusals.map((c) => ({ ...c, run: (b, base) => refusal(b, base, c) })),
     { id: "twenty-drops", name: "twenty drops in a row: every run right, no WebGL context lost",
       run: twentyDrops },
+    { id: "hostile-drops", name: "forty hostile drops in one visit: every run comes to rest",
+      run: hostileDrops },
     { id: "index", name: "index.html: its pictures and links", run: index },
     { id: "phone", name: "every page at 390 CSS pixels, audited by axe-core", run: phone },
     { id: "zip", name: "the site's zip, unpacked and served", run: releasedSite },
