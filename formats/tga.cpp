@@ -452,6 +452,19 @@ bool decode_tga(const void* data, size_t size, tga_image* image, std::string* re
     return decode(&c, image, reason);
 }
 
+bool read_tga_picture(const void* data, size_t size, tga_picture* picture, std::string* reason)
+{
+    *picture = tga_picture{};
+    cursor c;
+    cursor_over_memory(&c, data, size);
+    tga_header h;
+    if (!read_header(&c, &h, reason))
+        return false;
+    picture->width = h.width;
+    picture->height = h.height;
+    return true;
+}
+
 bool decode_tga_file(FILE* file, tga_image* image, std::string* reason)
 {
     return read_over_file(file, [&](cursor* c) { return decode(c, image, reason); });

@@ -39,6 +39,15 @@ enum { TGA_MAX_SIDE = 32768 };
 // ends early) are zero, alpha too, and a note says how many.
 bool decode_tga(const void* data, size_t size, tga_image* image, std::string* reason);
 bool decode_tga_file(FILE* file, tga_image* image, std::string* reason);
+
+// The sides a TGA's header states, read as decode_tga reads them; false,
+// with decode_tga's reason, for a file too short for a header. Whether the
+// decoder takes the picture is decode_tga's to say. Nothing is allocated.
+struct tga_picture {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+bool read_tga_picture(const void* data, size_t size, tga_picture* picture, std::string* reason);
 // The file at `path`, opened for reading and closed again before returning;
 // one that cannot be opened is refused with "cannot open: " and the
 // system's reason.

@@ -210,10 +210,18 @@ TEST(TgaDecode, RefusesWhatItCannotDecodeAndSaysWhy)
         EXPECT_FALSE(decode_tga(file.data(), file.size(), &image, &reason));
         EXPECT_NE(reason.find(r.reason), std::string::npos) << reason;
         EXPECT_EQ(image.rgba.size(), 0u);
+        // The page weighs a picture by the sides its header states, refused or not.
+        tga_picture picture;
+        EXPECT_TRUE(read_tga_picture(file.data(), file.size(), &picture, &reason));
+        EXPECT_EQ(picture.width, r.field == TGA_WIDTH ? r.value : 4);
+        EXPECT_EQ(picture.height, r.field == TGA_HEIGHT ? r.value : 3);
     }
     tga_image image;
+    tga_picture picture;
     std::string reason;
     EXPECT_FALSE(decode_tga("\0\0\2", 3, &image, &reason));
+    EXPECT_NE(reason.find("too short for a TGA header"), std::string::npos) << reason;
+    EXPECT_FALSE(read_tga_picture("\0\0\2", 3, &picture, &reason));
     EXPECT_NE(reason.find("too short for a TGA header"), std::string::npos) << reason;
     EXPECT_FALSE(decode_tga_path("/nonexistent/x.tga", &image, &reason));
     EXPECT_EQ(reason.rfind("cannot open: ", 0), 0u) << reason;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "formats/bmp.h"
-#include "formats/format_tga.h"
 #include "formats/read_3ds.h"
 #include "formats/tga.h"
 #include "formats/texture_names.h"
@@ -111,19 +110,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE const uint8_t* web_tga_to_bmp(const uint8_t* dat
                                                               double max_pixel_bytes,
                                                               int32_t* sides, int32_t* out_size)
 {
-    if (size >= formats::TGA_HEADER_SIZE) {
-        const double width = data[formats::TGA_WIDTH] | data[formats::TGA_WIDTH + 1] << 8;
-        const double height = data[formats::TGA_HEIGHT] | data[formats::TGA_HEIGHT + 1] << 8;
-        if (width * height * 4 > max_pixel_bytes) {
-            sides[0] = static_cast<int32_t>(width);
-            sides[1] = static_cast<int32_t>(height);
-            *out_size = -2;
-            return nullptr;
-        }
+    formats::tga_picture picture;
+    std::string reason;
+    if (formats::read_tga_picture(data, size, &picture, &reason) &&
+        static_cast<double>(picture.width) * picture.height * 4 > max_pixel_bytes) {
+        sides[0] = picture.width;
+        sides[1] = picture.height;
+        *out_size = -2;
+        return nullptr;
     }
     said.clear();
     formats::tga_image image;
-    std::string reason;
     if (!formats::decode_tga(data, size, &image, &reason))
         return reinterpret_cast<const uint8_t*>(refuse(reason, out_size));
     sides[0] = image.width;
