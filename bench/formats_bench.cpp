@@ -22,6 +22,7 @@
 #include "formats/cursor.h"
 #include "formats/format_bmp.h"
 #include "formats/format_tga.h"
+#include "formats/rgba_rows.h"
 #include "formats/tga.h"
 #include "model.h"
 

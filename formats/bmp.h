@@ -11,7 +11,6 @@
 
 #include "note.h"
 #include "pixels.h"
-#include "rgba_rows.h"
 
 namespace formats {
 
@@ -27,12 +26,6 @@ struct bmp_image {
 
 // The decoder alone takes no side longer than this.
 enum { BMP_MAX_SIDE = 32768 };
-
-// Uncompressed pixel data is read this many whole rows at a time.
-constexpr int64_t bmp_rows_per_read(int64_t row_stride)
-{
-    return rows_per_read(row_stride);
-}
 
 // Decodes a BMP from bytes in memory, or from an open file from its start,
 // into `image`. On refusal returns false and says why in `reason`; nothing

@@ -84,7 +84,7 @@ void decode_plain_rows(cursor* c, const bmp_header& h, bmp_image* image,
 
     // Whole rows, padding and all, are read a block at a time (one read, no
     // skips) and widened from there while the block is still in the cache.
-    const int64_t block_rows = bmp_rows_per_read(stride);
+    const int64_t block_rows = rows_per_read(stride);
     // Not cleared: every byte used is read first.
     std::unique_ptr<uint8_t[]> block(
         new uint8_t[static_cast<size_t>(std::min(block_rows, present) * stride)]);
