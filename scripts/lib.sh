@@ -62,6 +62,15 @@ start_xvfb() {
     export DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
 }
 
+# use_wine_prefix DIR: runs Wine in the prefix DIR (made on first use, the
+# folder it lies in made here), quietly and with no Mono or Gecko installer
+# dialogs while the prefix is made.
+use_wine_prefix() {
+    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+    # Wine makes the prefix itself: an empty folder it takes for a broken one.
+    mkdir -p "$(dirname "$WINEPREFIX")"
+}
+
 # ended_within PID SECONDS: waits for the process to end, at most SECONDS;
 # true if it did.
 ended_within() {

@@ -47,11 +47,8 @@ if [ ! -f "$freeglut/install/lib/libglut.a" ]; then
         cmake --install "$freeglut/build" >/dev/null || die "cannot build freeglut"
 fi
 
-# The demo is made by running make_demo_assets.exe: Wine needs a prefix of
-# its own and no dialogs while it is made.
-export WINEPREFIX=${WINEPREFIX:-$PWD/build-windows/wine-prefix} WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-mkdir -p "$(dirname "$WINEPREFIX")"
+# The demo is made by running make_demo_assets.exe under Wine.
+use_wine_prefix "${WINEPREFIX:-$PWD/build-windows/wine-prefix}"
 rm -f build-windows/cmake/szablon-*.zip
 cmake --workflow --preset windows
 ls build-windows/cmake/szablon-*.zip

@@ -21,11 +21,8 @@ install_packages --no-install-recommends g++-mingw-w64-x86-64 wine64 wine fonts-
 
 # Wine's opengl32 draws with the renderer the Linux tests judge pictures on.
 start_xvfb
-export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
-# No Mono or Gecko installer dialogs while the prefix is made.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+use_wine_prefix "$root/build-windows/wine-prefix"
 on_exit 'wineserver -k 2>/dev/null'
-mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1 || die "cannot make the Wine prefix $WINEPREFIX"
 # One server for all the runs below, rather than one per program.
 wineserver -p
