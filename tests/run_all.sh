@@ -27,10 +27,16 @@ cmake --workflow --preset asan
 
 # The formats library's coverage by its unit tests, against a floor that
 # rises as cases come.
+# The floor counts the cases on the shared test data: without it, the
+# figures are only reported.
 cmake --workflow --preset coverage
+floor=(--fail-under-line 97 --fail-under-branch 93)
+if [ ! -d "$SZABLON_TESTDATA" ]; then
+    floor=()
+    echo "run_all.sh: no shared test data, so the coverage floor is not applied" >&2
+fi
 gcovr --root . --filter 'formats/' --exclude-throw-branches --exclude-unreachable-branches \
-    --print-summary --txt build-coverage/coverage.txt \
-    --fail-under-line 97 --fail-under-branch 93 build-coverage
+    --print-summary --txt build-coverage/coverage.txt "${floor[@]}" build-coverage
 sed -n '/^File/,$p' build-coverage/coverage.txt | grep -v '100%' || true
 
 # The readers under libFuzzer: the regression corpus, then a bounded run each.
