@@ -48,8 +48,10 @@ EM_JS(int, page_width, (), {
     return document.documentElement.clientWidth || 0;
 });
 
+// A run in the viewer's page stops where that page was asked to.
 EM_JS(int, frames_asked, (), {
-    var match = /[?&]frames=([0-9]+)/.exec(location.search);
+    var search = window.frameElement ? parent.location.search : location.search;
+    var match = /[?&]frames=([0-9]+)/.exec(search);
     return match ? parseInt(match[1], 10) : 0;
 });
 

@@ -4,14 +4,32 @@
 // inside the viewer's page, which hands it the files it opens and takes its
 // output. On its own, standard output goes to the browser's console and
 // standard error to its warnings, with the runtime's messages.
-var viewerRun = window.frameElement && window.frameElement.szablonRun;
-if (!viewerRun && /model_viewer_program\.html$/.test(location.pathname))
+var inViewer = /model_viewer_program\.html$/.test(location.pathname);
+if (inViewer && !window.frameElement)
   location.replace("model_viewer.html" + location.search);
+// The run the viewer's page hands over: {files, out, err, state, exited,
+// aborted, drag}. The page may make this frame, and hand it over first, or
+// come with it, and hand it over once its own script runs.
+var viewerRun = null;
+var viewerRunGiven = inViewer && window.frameElement && new Promise(function(resolve) {
+  var frame = window.frameElement;
+  if (frame.szablonRun)
+    resolve(frame.szablonRun);
+  else
+    frame.szablonTake = resolve;
+}).then(function(run) {
+  viewerRun = run;
+  return run;
+});
+function toViewer(f) {
+  if (viewerRunGiven)
+    viewerRunGiven.then(f);
+}
 var releasing = false;
 // A program on its own page says which it is, with the way back; in the
 // viewer's page the page around it does.
 var header = document.getElementById("page-header");
-if (viewerRun) {
+if (inViewer) {
   header.hidden = true;
   // The canvas fills the viewer's frame: nothing to scroll.
   document.documentElement.style.overflow = "hidden";
@@ -46,15 +64,16 @@ var Module = {
   canvas: document.getElementById("canvas"),
   print: function(text) { console.log(text); },
   printErr: function(text) { console.warn(text); },
-  stdout: viewerRun ? lines(viewerRun.out) : undefined,
-  stderr: viewerRun ? lines(viewerRun.err) : undefined,
+  // The program prints in main, which waits for the run.
+  stdout: inViewer ? lines(function(line) { viewerRun.out(line); }) : undefined,
+  stderr: inViewer ? lines(function(line) { viewerRun.err(line); }) : undefined,
   preRun: [function() {
     // The program opens them in its working directory, as on the desktop;
     // its main waits until they have arrived.
-    if (!viewerRun)
+    if (!viewerRunGiven)
       return;
     addRunDependency("szablon files");
-    viewerRun.files.then(function(files) {
+    viewerRunGiven.then(function(run) { return run.files; }).then(function(files) {
       if (files.model)
         FS.writeFile("szablon.3ds", files.model.bytes);
       if (files.texture)
@@ -69,24 +88,22 @@ var Module = {
     Module.canvas.style.display = "none";
     document.documentElement.dataset.state = "exited";
     document.documentElement.dataset.exitStatus = status;
-    if (viewerRun)
-      viewerRun.exited(status);
+    toViewer(function(run) { run.exited(status); });
   },
   onAbort: function(what) {
     document.documentElement.dataset.state = "aborted";
-    if (viewerRun)
-      viewerRun.aborted(String(what));
+    toViewer(function(run) { run.aborted(String(what)); });
   },
 };
 // The page watching this one reads the state the program's frames leave
 // on the root element, and takes the files dropped on the program.
-if (viewerRun) {
-  new MutationObserver(function() { viewerRun.state(document.documentElement.dataset); })
+toViewer(function(run) {
+  new MutationObserver(function() { run.state(document.documentElement.dataset); })
       .observe(document.documentElement, {attributes: true});
   ["dragenter", "dragover", "dragleave", "drop"].forEach(function(type) {
-    addEventListener(type, function(event) { viewerRun.drag(type, event); });
+    addEventListener(type, function(event) { run.drag(type, event); });
   });
-}
+});
 // The viewer's page lets a run's GL context go before it starts the next:
 // browsers keep only a few.
 window.szablonRelease = function() {

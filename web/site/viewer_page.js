@@ -34,8 +34,6 @@ const status = document.getElementById("status");
 const problem = document.getElementById("problem");
 const demoButton = document.getElementById("demo");
 const saveButton = document.getElementById("save");
-const frames = new URLSearchParams(location.search).get("frames") || "";
-const framesAsked = /^[0-9]+$/.test(frames) ? frames : null;
 
 // What the next run opens as szablon.3ds and as szablon.bmp:
 // {path, bytes, choice} (choice 0: the demo's), the texture with its
@@ -44,7 +42,7 @@ let model = null;
 let texture = null;
 let demo = {model: null, texture: null};
 let choices = 0;
-let frame = null;    // the current run's frame
+let frame = document.getElementById("program");    // the current run's frame
 let runs = 0;
 
 // The page's own module and what it asks of it, loaded when first needed:
@@ -73,7 +71,9 @@ function start(files) {
   files = files || Promise.resolve({model: model, texture: texture});
   runs += 1;
   const run = runs;
-  if (frame) {
+  // The first run takes the frame the page came with; each later one a
+  // frame of its own.
+  if (run > 1) {
     // Browsers keep only a few GL contexts; the old run's goes first.
     try {
       frame.contentWindow.szablonRelease();
@@ -81,6 +81,9 @@ function start(files) {
       // A run that never got going has no context to let go of.
     }
     frame.remove();
+    frame = document.createElement("iframe");
+    frame.id = "program";
+    frame.title = "model_viewer";
   }
   stdout.clear();
   stderr.clear();
@@ -100,10 +103,7 @@ function start(files) {
   };
   let shown = null;
   files.then(function(f) { shown = f.texture; });
-  frame = document.createElement("iframe");
-  frame.id = "program";
-  frame.title = "model_viewer";
-  frame.szablonRun = {
+  const handed = {
     files: files,
     out: live(stdout.push),
     err: live(stderr.push),
@@ -128,8 +128,15 @@ function start(files) {
     }),
     drag: dragged,
   };
-  frame.src = "model_viewer_program.html" + (framesAsked ? "?frames=" + framesAsked : "");
-  stage.prepend(frame);
+  // The frame's script takes the run when it starts, or, where it started
+  // first, has left a hand to take it.
+  frame.szablonRun = handed;
+  if (frame.szablonTake)
+    frame.szablonTake(handed);
+  if (!frame.isConnected) {
+    frame.src = "model_viewer_program.html";
+    stage.prepend(frame);
+  }
 }
 
 function origin(side) {
