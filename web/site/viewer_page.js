@@ -28,7 +28,6 @@ const TEXTURES = {
 const ENDINGS = Object.keys(TEXTURES).join(", ");
 
 const root = document.documentElement;
-const stage = document.getElementById("stage");
 const messages = document.getElementById("messages");
 const status = document.getElementById("status");
 const problem = document.getElementById("problem");
@@ -72,7 +71,7 @@ function start(files) {
   runs += 1;
   const run = runs;
   // The first run takes the frame the page came with; each later one a
-  // frame of its own.
+  // fresh frame like it, in its place.
   if (run > 1) {
     // Browsers keep only a few GL contexts; the old run's goes first.
     try {
@@ -80,10 +79,9 @@ function start(files) {
     } catch (e) {
       // A run that never got going has no context to let go of.
     }
-    frame.remove();
-    frame = document.createElement("iframe");
-    frame.id = "program";
-    frame.title = "model_viewer";
+    const fresh = frame.cloneNode(false);
+    frame.replaceWith(fresh);
+    frame = fresh;
   }
   stdout.clear();
   stderr.clear();
@@ -133,10 +131,6 @@ function start(files) {
   frame.szablonRun = handed;
   if (frame.szablonTake)
     frame.szablonTake(handed);
-  if (!frame.isConnected) {
-    frame.src = "model_viewer_program.html";
-    stage.prepend(frame);
-  }
 }
 
 function origin(side) {
@@ -501,7 +495,7 @@ demoButton.addEventListener("click", function() {
 
 // The frame shown, at the canvas's own pixels, named after the model.
 saveButton.addEventListener("click", function() {
-  const canvas = frame && frame.contentDocument && frame.contentDocument.getElementById("canvas");
+  const canvas = frame.contentDocument && frame.contentDocument.getElementById("canvas");
   if (!canvas)
     return;
   canvas.toBlob(function(blob) {
