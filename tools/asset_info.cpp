@@ -16,6 +16,7 @@
 #include "formats/texture_names.h"
 #include "formats/tga.h"
 #include "formats/writer.h"
+#include "fixed6.h"
 #include "model.h"
 #include "program_name.h"
 
@@ -33,10 +34,12 @@ int usage(const char* argv0)
     return 2;
 }
 
+// In the loading lines' own number format, which reads the same on every build.
 void print_bounds(const char* label, const formats::box3& b)
 {
-    std::fprintf(stderr, "%s: x %g .. %g, y %g .. %g, z %g .. %g\n", label, b.min[0], b.max[0],
-                 b.min[1], b.max[1], b.min[2], b.max[2]);
+    std::fprintf(stderr, "%s: x %s .. %s, y %s .. %s, z %s .. %s\n", label, fixed6(b.min[0]).c_str(),
+                 fixed6(b.max[0]).c_str(), fixed6(b.min[1]).c_str(), fixed6(b.max[1]).c_str(),
+                 fixed6(b.min[2]).c_str(), fixed6(b.max[2]).c_str());
 }
 
 // Which files the model's materials name, so a user learns which to copy to

@@ -3,12 +3,11 @@
 // m below 2^24, so below 2^23 in magnitude its value times 10^6 is m × 10^6
 // (under 2^44) over 2^s: one shift gives the six decimals and the bits shifted
 // out decide printf's rounding exactly. Whole numbers from 2^23 up,
-// infinities and NaNs are rare here and go to snprintf itself.
+// infinities and NaNs are rare here and take a slower path of their own.
 // tests/unit/fixed6_test.cpp checks all of it against printf.
 #include "fixed6.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 // The digits are packed into a 64-bit word whose first byte goes first.
@@ -38,13 +37,56 @@ uint64_t six_digits(uint32_t fraction)
     return (tens | ones << 8) + 0x303030303030ULL;
 }
 
-char* write_large(char* out, float value)
+// Whole numbers from 2^23 up, m × 2^k with m below 2^24 and k up to 104,
+// digit for digit as glibc prints them: exact, in base-10^9 limbs (2^128 is
+// below 10^45). Not left to the C library, whose printf prints these, and
+// infinities and NaNs, differently on other systems (Windows' runtimes round
+// past 17 digits and spell a NaN "nan", "-1.#IND00" or "1.#QNAN0").
+char* write_whole(char* out, uint32_t mantissa, int k)
 {
-    // The longest is "-" and 39 digits, the point and six more: it fits.
-    char text[FIXED6_LONGEST + 1];
-    const int length = std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
-    std::memcpy(out, text, static_cast<size_t>(length));
-    return out + length;
+    constexpr uint32_t BILLION = 1000000000;
+    uint32_t limbs[5] = {mantissa};  // least significant first; m < 10^9
+    int used = 1;
+    while (k > 0) {
+        const int step = k < 29 ? k : 29;  // a limb times 2^29 fits 64 bits
+        uint64_t carry = 0;
+        for (int i = 0; i < used; ++i) {
+            const uint64_t v = (uint64_t{limbs[i]} << step) + carry;
+            limbs[i] = static_cast<uint32_t>(v % BILLION);
+            carry = v / BILLION;
+        }
+        if (carry > 0)
+            limbs[used++] = static_cast<uint32_t>(carry);
+        k -= step;
+    }
+    char digits[9];
+    int n = 0;
+    for (uint32_t top = limbs[used - 1]; top > 0; top /= 10)
+        digits[n++] = static_cast<char>('0' + top % 10);
+    while (n > 0)
+        *out++ = digits[--n];
+    for (int i = used - 2; i >= 0; --i) {
+        uint32_t limb = limbs[i];
+        for (int d = 8; d >= 0; --d, limb /= 10)
+            out[d] = static_cast<char>('0' + limb % 10);
+        out += 9;
+    }
+    std::memcpy(out, ".000000", 7);
+    return out + 7;
+}
+
+char* write_large(char* out, uint32_t bits)
+{
+    *out = '-';
+    out += bits >> 31;
+    const uint32_t exponent = bits >> 23 & 0xFF;
+    const uint32_t mantissa = bits & 0x7FFFFF;
+    const char* word = exponent < 255 ? nullptr : mantissa == 0 ? "inf" : "nan";
+    if (word) {
+        std::memcpy(out, word, 3);
+        return out + 3;
+    }
+    return write_whole(out, mantissa | 0x800000, static_cast<int>(exponent) - 150);
 }
 
 }  // namespace
@@ -55,7 +97,7 @@ char* write_fixed6(char* out, float value)
     std::memcpy(&bits, &value, sizeof bits);
     const uint32_t exponent = bits >> 23 & 0xFF;
     if (exponent >= 150)  // 2^23 and up, infinities, NaNs
-        return write_large(out, value);
+        return write_large(out, bits);
     // value = mantissa × 2^-shift; subnormals have the smallest exponent's scale.
     const uint64_t mantissa = exponent == 0 ? bits & 0x7FFFFF : (bits & 0x7FFFFF) | 0x800000;
     int shift = 150 - static_cast<int>(exponent == 0 ? 1 : exponent);
@@ -92,4 +134,10 @@ char* write_fixed6(char* out, float value)
     *out++ = '.';
     std::memcpy(out, &fraction, 6);
     return out + 6;
+}
+
+std::string fixed6(float value)
+{
+    char text[FIXED6_LONGEST];
+    return std::string(text, write_fixed6(text, value));
 }

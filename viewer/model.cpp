@@ -148,7 +148,8 @@ model_fit fit_model(Model* model)
 void normalize_model(Model* model, FILE* lines_to)
 {
     const model_fit fit = fit_model(model);
-    std::fprintf(lines_to, "offesty: %f %f %f\n", static_cast<double>(fit.min[0]),
-                 static_cast<double>(fit.max[0]), static_cast<double>(fit.d[0]));
+    const std::string line = "offesty: " + fixed6(fit.min[0]) + " " + fixed6(fit.max[0]) + " " +
+                             fixed6(fit.d[0]) + "\n";
+    std::fputs(line.c_str(), lines_to);
     std::fflush(lines_to);
 }
