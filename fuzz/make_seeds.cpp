@@ -1,10 +1,18 @@
 // Writes small well-formed 3DS, BMP and TGA files with our writer into three
 // seed folders, so the fuzzers start from every chunk and header kind we know.
-//   make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER
+// With a fourth folder it also writes there what every build must print and
+// decode alike but a fuzzer need not start from: models whose coordinates are
+// NaN, infinite, huge or subnormal, and textures at the decoders' limits.
+//   make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER [EXTREMES_FOLDER]
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "formats/bmp.h"
+#include "formats/tga.h"
 #include "formats/writer.h"
 
 namespace {
@@ -156,16 +164,112 @@ void write_tga_seeds(const std::string& dir)
     save(dir + "/id-and-unused-map.tga", make_tga(3, 2, tga_pixels(3, 2, false), skipped));
 }
 
+float from_bits(uint32_t bits)
+{
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+// Every kind of float a file can hold that printing may spell differently:
+// NaNs of both signs (quiet and signalling payloads), infinities, zeros of
+// both signs, subnormals, the largest floats and the first whole-number ones.
+std::vector<float> extreme_floats()
+{
+    const float max = std::numeric_limits<float>::max();
+    const float inf = std::numeric_limits<float>::infinity();
+    return {from_bits(0x7FC00000), from_bits(0xFFC00000), from_bits(0x7F800001),
+            from_bits(0xFFBFFFFF), inf, -inf, 0.0f, -0.0f,
+            std::numeric_limits<float>::denorm_min(), -from_bits(0x007FFFFF),
+            std::numeric_limits<float>::min(), max, -max, std::nextafter(max, 0.0f),
+            8388608.0f, -16777217.0f, 1e20f, 0.5f};
+}
+
+void write_extreme_models(const std::string& dir)
+{
+    const std::vector<float> values = extreme_floats();
+    // Mapping coordinates of every kind, each value against each, on a plain mesh.
+    mesh_object mapped = strip("mapped", static_cast<int>(values.size()), 0.0f, false);
+    for (size_t i = 0; i < values.size(); ++i)
+        mapped.uvs.push_back({values[i], values[(i * 7 + 3) % values.size()]});
+    save(dir + "/extreme-mapping.3ds", make_3ds({mapped}));
+    // Each value as a vertex coordinate, alone in a mesh of ordinary ones,
+    // on each axis: the fit's box, its centre and its scale take it in.
+    for (size_t i = 0; i < values.size(); ++i) {
+        mesh_object o = strip("vertex", 4, -1.0f, true);
+        o.vertices[i % 4] = {values[i], values[(i + 5) % values.size()], values[(i + 11) % values.size()]};
+        save(dir + "/extreme-vertex-" + std::to_string(i) + ".3ds", make_3ds({o}));
+    }
+    // Both infinities on x: the box's centre is inf - inf.
+    mesh_object both = strip("both", 3, 0.0f, true);
+    both.vertices[0].x = values[4];
+    both.vertices[1].x = values[5];
+    save(dir + "/extreme-both-infinities.3ds", make_3ds({both}));
+}
+
+// One-row and one-column pictures at the largest side the decoders take and
+// one past it, headers whose pixels would need 2 GiB, and RLE data promising
+// as many pixels as a stream of its length may and one more.
+void write_limit_textures(const std::string& dir)
+{
+    for (int32_t side : {int32_t{BMP_MAX_SIDE}, int32_t{BMP_MAX_SIDE + 1}}) {
+        const std::string n = std::to_string(side);
+        save(dir + "/limit-" + n + "x1.bmp", make_bmp24(side, 1, gradient(side, 1)));
+        save(dir + "/limit-1x" + n + ".bmp", make_bmp24(1, side, gradient(1, side)));
+        bmp24_options top_down;
+        top_down.top_down = true;
+        save(dir + "/limit-1x" + n + "-top-down.bmp", make_bmp24(1, side, gradient(1, side), top_down));
+    }
+    for (int32_t side : {int32_t{TGA_MAX_SIDE}, int32_t{TGA_MAX_SIDE + 1}}) {
+        const std::string n = std::to_string(side);
+        tga_options o;
+        o.image_type = TGA_RLE_GREY;
+        o.bits = 8;
+        save(dir + "/limit-" + n + "x1.tga",
+             make_tga(side, 1, std::vector<uint8_t>(static_cast<size_t>(side), 7), o));
+        save(dir + "/limit-1x" + n + ".tga",
+             make_tga(1, side, std::vector<uint8_t>(static_cast<size_t>(side), 7), o));
+    }
+    bmp_spec huge;
+    huge.width = BMP_MAX_SIDE;
+    huge.height = BMP_MAX_SIDE / 2;
+    huge.pixels.assign(64, 0);
+    save(dir + "/limit-2gib.bmp", make_bmp(huge));
+    // An RLE8 stream of one end-of-picture escape: 2 bytes, so at most
+    // 256 × 3 pixels may be promised.
+    for (int32_t width : {768, 769}) {
+        bmp_spec rle;
+        rle.width = width;
+        rle.height = 1;
+        rle.bits = 8;
+        rle.compression = BMP_BI_RLE8;
+        rle.palette = {0x102030, 0xF0E0D0};
+        rle.pixels = {0, 1};
+        save(dir + "/limit-rle8-" + std::to_string(width) + "x1.bmp", make_bmp(rle));
+    }
+    // Uncompressed pixels cut to half of what the header promises, the most
+    // the decoder reads on with, and one byte less.
+    for (size_t cut : {size_t{0}, size_t{1}}) {
+        std::vector<uint8_t> bytes = make_bmp24(64, 64, gradient(64, 64));
+        bytes.resize(64 * 64 * 3 / 2 - cut);
+        save(dir + "/limit-half-pixels-" + std::to_string(cut) + ".bmp", bytes);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: make_seeds 3DS_FOLDER BMP_FOLDER TGA_FOLDER [EXTREMES_FOLDER]\n");
         return 2;
     }
     write_3ds_seeds(argv[1]);
     write_bmp_seeds(argv[2]);
     write_tga_seeds(argv[3]);
+    if (argc == 5) {
+        write_extreme_models(argv[4]);
+        write_limit_textures(argv[4]);
+    }
     return ok ? 0 : 1;
 }

@@ -40,14 +40,16 @@ compare_asset_info() {
 
 # compare_asset_info_on_test_files WHAT: compare_asset_info on every file of
 # $testdata, fuzz/regressions/ and the seeds the Linux build's make_seeds
-# writes, a file of every kind the writer makes (a missing folder is
-# skipped, with a line saying so), then one pass or fail line for WHAT; no
-# file compared fails.
+# writes: a file of every kind the writer makes, models whose coordinates
+# are NaN, infinite, huge or subnormal, and textures at the decoders' limits
+# (a missing folder is skipped, with a line saying so); then one pass or
+# fail line for WHAT; no file compared fails.
 compare_asset_info_on_test_files() {
     local what=$1 folder name files=0 seeds=$work/seeds
     asset_info_failures=()
-    mkdir -p "$seeds/3ds" "$seeds/bmp" "$seeds/tga"
-    "$linux/fuzz/make_seeds" "$seeds/3ds" "$seeds/bmp" "$seeds/tga" || fail "make_seeds wrote no seeds"
+    mkdir -p "$seeds/3ds" "$seeds/bmp" "$seeds/tga" "$seeds/extremes"
+    "$linux/fuzz/make_seeds" "$seeds/3ds" "$seeds/bmp" "$seeds/tga" "$seeds/extremes" ||
+        fail "make_seeds wrote no seeds"
     for folder in "$testdata" "$PWD/fuzz/regressions" "$seeds"; do
         if [ ! -d "$folder" ]; then
             echo "skipped: $folder is missing"
