@@ -51,19 +51,17 @@ const char* header_name(uint32_t info_size)
 // rest at their defaults (no compression, a full colour table).
 bool read_header(cursor* c, bmp_header* h, std::string* reason)
 {
-    if (c->size < static_cast<int64_t>(BMP_FILE_HEADER_SIZE) + 4) {
+    uint8_t start[BMP_FILE_HEADER_SIZE + 4];  // up to the info header's size
+    // The read fails too where the file shrinks under us.
+    if (c->size < static_cast<int64_t>(sizeof start) || !read_bytes(c, start, sizeof start)) {
         *reason = format_text("file is %lld bytes, too short for a BMP header",
                               static_cast<long long>(c->size));
         return false;
     }
-    uint8_t magic[2];
-    uint32_t reserved;
-    read_bytes(c, magic, 2);
-    read_u32(c, &h->file_size_field);
-    read_u32(c, &reserved);
-    read_u32(c, &h->pixel_offset);
-    read_u32(c, &h->info_size);
-    if (magic[0] != 'B' || magic[1] != 'M') {
+    h->file_size_field = u32_at(start + BMP_FILE_SIZE);
+    h->pixel_offset = u32_at(start + BMP_PIXEL_OFFSET);
+    h->info_size = u32_at(start + BMP_INFO_SIZE);
+    if (start[0] != 'B' || start[1] != 'M') {
         *reason = "not a BMP file (no \"BM\" signature)";
         return false;
     }
@@ -249,7 +247,7 @@ bool read_masks(cursor* c, bmp_header* h, std::string* reason,
 {
     if (h->layout != PIXELS_MASKED)
         return true;
-    uint32_t masks[3];
+    uint32_t masks[3] = {0, 0, 0};  // no bits, not stack bytes, should the file shrink under us
     if (h->compression == BMP_BI_RGB) {
         masks[0] = h->bits == 16 ? 0x7C00 : 0xFF0000;
         masks[1] = h->bits == 16 ? 0x03E0 : 0x00FF00;
@@ -257,7 +255,7 @@ bool read_masks(cursor* c, bmp_header* h, std::string* reason,
     } else if (h->mask_bytes > 0) {
         seek_to(c, static_cast<uint64_t>(BMP_FILE_HEADER_SIZE + h->info_size));
         for (uint32_t& mask : masks)
-            read_u32(c, &mask);  // within the pixel offset, so within the file
+            read_u32(c, &mask);
     } else {
         std::memcpy(masks, h->header_masks, sizeof masks);
     }
@@ -318,7 +316,7 @@ void read_palette(cursor* c, bmp_header* h, std::vector<load_note>* notes)
                  format_text("colour table cut to the %u entries before the pixel data", room));
         wanted = static_cast<int>(room);
     }
-    uint8_t entries[256 * 4];
+    uint8_t entries[256 * 4]{};  // black should the file shrink under us
     seek_to(c, start);
     read_bytes(c, entries, static_cast<size_t>(wanted) * entry_size);  // before the pixel offset
     for (int i = 0; i < wanted; ++i) {

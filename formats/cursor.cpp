@@ -69,6 +69,7 @@ void cursor_over_file(cursor* c, FILE* file, uint8_t* buffer, size_t buffer_size
     int64_t size = -1;
     if (seek_file(file, 0, SEEK_END) == 0)
         size = file_position(file);
+    // A pipe has no end; a stream that finds its end but not its start is none we know.
     if (size < 0 || seek_file(file, 0, SEEK_SET) != 0)
         size = 0;
     c->size = size;
@@ -148,7 +149,7 @@ bool read_u32(cursor* c, uint32_t* v)
 {
     uint8_t b[4];
     if (!read_bytes(c, b, 4))
-        return false;
+        return false;  // unreached: its one reader, the BMP decoder, checks the fields are there
     *v = u32_at(b);
     return true;
 }
@@ -157,7 +158,7 @@ bool read_i32(cursor* c, int32_t* v)
 {
     uint32_t u;
     if (!read_u32(c, &u))
-        return false;
+        return false;  // unreached, as for read_u32
     std::memcpy(v, &u, 4);
     return true;
 }
@@ -177,15 +178,18 @@ bool seek_to(cursor* c, uint64_t offset)
         return false;
     const int64_t to = static_cast<int64_t>(offset);
     const int64_t window_start = c->end_offset - (c->end - c->start);
+    // No reader seeks back before its window yet; the cursor allows it.
     if (to >= window_start && to <= c->end_offset) {
         c->next = c->end - (c->end_offset - to);
         return true;
     }
-    // Past a file's window: the next read refills from there.
-    if (seek_file(c->file, to, SEEK_SET) != 0)
-        return false;
+    // Past a file's window: the next read refills from there. A stream that
+    // cannot get there ends there, as a file that shrank would.
+    const bool moved = seek_file(c->file, to, SEEK_SET) == 0;
+    if (!moved)
+        c->size = to;
     empty_window_at(c, to);
-    return true;
+    return moved;
 }
 
 }  // namespace formats

@@ -3,7 +3,9 @@
 //
 // Every read checks what is left before it takes anything, so no count or
 // offset taken from the file can make a reader run past its end. A read that
-// cannot be satisfied consumes nothing and returns false.
+// cannot be satisfied consumes nothing and returns false; only a file that
+// gives out early (it shrank, or its stream failed part-way) can fail a read
+// part-way, and the input then ends where the file gave out.
 //
 // Over memory the window is the whole input. Over a file the window is a
 // block of the file in a buffer the caller lends; reads refill it as they go
@@ -83,7 +85,8 @@ bool read_i32(cursor* c, int32_t* v);
 
 // Moves `n` bytes forward; false (and the cursor at the end) when fewer are left.
 bool skip_bytes(cursor* c, uint64_t n);
-// Moves to absolute offset `offset`; false when it lies past the end.
+// Moves to absolute offset `offset`; false when it lies past the end, or
+// when the file cannot get there (the input then ends there).
 bool seek_to(cursor* c, uint64_t offset);
 
 // Little-endian fields from bytes already read, for readers that take a

@@ -16,6 +16,9 @@ std::string vformat_text(const char* format, va_list args)
     } else if (n > 0) {
         out.resize(static_cast<size_t>(n));
         std::vsnprintf(&out[0], out.size() + 1, format, again);
+    } else {
+        // A wide character the locale cannot spell: a reason that says less beats none.
+        out = format;
     }
     va_end(again);
     return out;

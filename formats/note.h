@@ -22,7 +22,8 @@ struct load_note {
     std::string text;
 };
 
-// printf into a string, for reasons and notes.
+// printf into a string, for reasons and notes, of any length; where printf
+// fails, the format itself.
 std::string format_text(const char* format, ...) FORMATS_PRINTF(1, 2);
 std::string vformat_text(const char* format, va_list args);
 

@@ -127,14 +127,16 @@ bool read_list(walk_state& w, int64_t offset, const list_kind& kind, Room room, 
     if (!read_count(w, offset, kind.what, &count))
         return false;
     const uint32_t size = kind.record_size;
-    const uint32_t complete = complete_records(w, count, size);
+    uint32_t complete = complete_records(w, count, size);
     uint32_t looked = 0, taken = 0, stored = 0;  // records looked at, read from the file, kept
     while (looked < complete && room()) {
         const int64_t block_offset = cursor_pos(&w.c);
         uint32_t n;
         const uint8_t* block = read_block(w, complete - taken, size, &n);
-        if (n == 0)
+        if (n == 0) {
+            complete = taken;  // the file shrank under us: it holds no more
             break;
+        }
         taken += n;
         for (uint32_t j = 0; j < n && room(); ++j, ++looked)
             stored += keep(block + j * size, block_offset + static_cast<int64_t>(j) * size) ? 1 : 0;
@@ -223,15 +225,16 @@ bool read_mapping_list(walk_state& w, int64_t offset)
 bool walk_chunk(walk_state& w)
 {
     const int64_t offset = cursor_pos(&w.c);
-    uint16_t id;
-    uint32_t length;
-    if (cursor_left(&w.c) < static_cast<int64_t>(CHUNK_HEADER_SIZE)) {
+    uint8_t head[CHUNK_HEADER_SIZE];
+    // The read fails too where the file shrinks under us.
+    if (cursor_left(&w.c) < static_cast<int64_t>(CHUNK_HEADER_SIZE) ||
+        !read_bytes(&w.c, head, sizeof head)) {
         note(w, offset, "%lld trailing byte(s) are too few for a chunk header; stopping",
-             static_cast<long long>(cursor_left(&w.c)));
+             static_cast<long long>(w.c.size - offset));
         return false;
     }
-    read_u16(&w.c, &id);
-    read_u32(&w.c, &length);
+    const uint16_t id = u16_at(head);
+    const uint32_t length = u32_at(head + 2);
     // A shorter length would make the walk stand still or run backwards.
     if (length < CHUNK_HEADER_SIZE) {
         note(w, offset, "chunk 0x%04X has length %u, below its own header; stopping", id,

@@ -31,10 +31,11 @@ void read_chunks(cursor* c, int64_t end, int depth, std::vector<std::string>* na
 {
     while (end - cursor_pos(c) >= static_cast<int64_t>(CHUNK_HEADER_SIZE)) {
         const int64_t start = cursor_pos(c);
-        uint16_t id;
-        uint32_t length;
-        read_u16(c, &id);
-        read_u32(c, &length);
+        uint8_t head[CHUNK_HEADER_SIZE];
+        if (!read_bytes(c, head, sizeof head))
+            return;  // the file shrank under us: `end` is where it ended before
+        const uint16_t id = u16_at(head);
+        const uint32_t length = u32_at(head + 2);
         // A shorter length would stand still; a longer one may not leave its parent.
         if (length < CHUNK_HEADER_SIZE)
             return;

@@ -458,7 +458,7 @@ bool read_tga_picture(const void* data, size_t size, tga_picture* picture, std::
     cursor c;
     cursor_over_memory(&c, data, size);
     tga_header h;
-    if (!read_header(&c, &h, reason))
+    if (!(read_header(&c, &h, reason) && check_header(&c, h, reason)))
         return false;
     picture->width = h.width;
     picture->height = h.height;

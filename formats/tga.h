@@ -40,9 +40,10 @@ enum { TGA_MAX_SIDE = 32768 };
 bool decode_tga(const void* data, size_t size, tga_image* image, std::string* reason);
 bool decode_tga_file(FILE* file, tga_image* image, std::string* reason);
 
-// The sides a TGA's header states, read as decode_tga reads them; false,
-// with decode_tga's reason, for a file too short for a header. Whether the
-// decoder takes the picture is decode_tga's to say. Nothing is allocated.
+// The picture a TGA's header describes, checked as decode_tga checks it
+// before it allocates (the image type, the depths, the sides within the
+// decoder's limits, the file's length against them); a refusal gives
+// decode_tga's reason. No pixel is read and nothing is allocated.
 struct tga_picture {
     int32_t width = 0;
     int32_t height = 0;

@@ -296,6 +296,10 @@ std::vector<uint8_t> make_tga(int32_t width, int32_t height, const std::vector<u
     const size_t out_size = static_cast<size_t>(tga_pixel_bytes(options.bits));
     const size_t map_entries = options.map_rgba.size() / 4;
     const uint8_t alpha_bits = options.bits == 32 ? 8 : options.bits == 16 ? 1 : 0;
+    // Written whole or not at all: a cut field would describe another file.
+    if (static_cast<uint32_t>(width) > 0xFFFF || static_cast<uint32_t>(height) > 0xFFFF ||
+        options.image_id.size() > 0xFF || map_entries > 0xFFFF)
+        return {};
 
     byte_writer w;
     put_u8(&w, static_cast<uint8_t>(options.image_id.size()));

@@ -125,6 +125,9 @@ struct tga_options {
 // indices 1 byte each. At 15 and 16 bits each channel is rounded to 5 bits,
 // and at 16 the attribute bit is set where alpha is 128 or more. RLE packets
 // run on across row ends, as many writers' do.
+// What the header cannot state is refused with an empty vector (no TGA is
+// empty): a side outside 0 to 65535, an image ID over 255 bytes, a colour map
+// over 65535 entries.
 std::vector<uint8_t> make_tga(int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
                               const tga_options& options = tga_options{});
 

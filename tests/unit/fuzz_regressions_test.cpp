@@ -2,12 +2,14 @@
 // real readers in the normal build: every input there once crashed, hung or
 // broke an invariant of a reader, and each is named below with what it
 // caught. Then the readers' two entries, bytes in memory and an open file,
-// on the same inputs.
+// on the same inputs, and on a file that gives out while it is read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -20,6 +22,10 @@
 #include "formats/texture_names.h"
 #include "formats/writer.h"
 #include "support/files.h"
+
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -230,7 +236,7 @@ namespace {
 
 // Expects the walk over `bytes` in memory and over the file at `path` (which
 // holds them) to fill the same records and report the same.
-void expect_same_walk(const std::string& bytes, const std::string& path)
+void expect_same_walk(const std::string& bytes, FILE* f)
 {
     mesh_sink memory = from_memory.sink();
     mesh_sink file = from_file.sink();
@@ -238,13 +244,13 @@ void expect_same_walk(const std::string& bytes, const std::string& path)
     from_file.mapped.clear();
     std::memset(from_memory.name, 0, sizeof from_memory.name);
     std::memset(from_file.name, 0, sizeof from_file.name);
+    // Coordinates no list stored keep what the last walk left.
+    std::memset(from_memory.texcoords, 0, sizeof from_memory.texcoords);
+    std::memset(from_file.texcoords, 0, sizeof from_file.texcoords);
     walk_report in_memory, in_file;
     read_3ds(bytes.data(), bytes.size(), &memory, &in_memory);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
     read_3ds_file(f, &file, &in_file);
     EXPECT_EQ(read_3ds_texture_names(bytes.data(), bytes.size()), read_3ds_texture_names_file(f));
-    std::fclose(f);
 
     ASSERT_EQ(memory.vertex_count, file.vertex_count);
     ASSERT_EQ(memory.face_count, file.face_count);
@@ -269,15 +275,12 @@ void expect_same_walk(const std::string& bytes, const std::string& path)
 }
 
 template <class Image>
-void expect_same_picture(const std::string& bytes, const std::string& path)
+void expect_same_picture(const std::string& bytes, FILE* f)
 {
     Image in_memory, in_file;
     std::string memory_reason, file_reason;
     const bool memory_ok = decode_bytes(bytes, &in_memory, &memory_reason);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
     const bool file_ok = decode_file(f, &in_file, &file_reason);
-    std::fclose(f);
     ASSERT_EQ(memory_ok, file_ok) << memory_reason << " / " << file_reason;
     EXPECT_EQ(memory_reason, file_reason);
     EXPECT_EQ(in_memory.width, in_file.width);
@@ -289,20 +292,69 @@ void expect_same_picture(const std::string& bytes, const std::string& path)
         EXPECT_EQ(in_memory.notes[i].text, in_file.notes[i].text);
 }
 
-void expect_same_from_memory_and_file(const std::string& path)
+// The reader for `name`'s kind on `bytes` in memory and on `f`.
+void expect_same_from_memory_and(FILE* f, const std::string& bytes, const std::string& name)
 {
-    SCOPED_TRACE(path);
-    const std::string bytes = test_support::read_file(path);
-    std::string lower = path;
+    std::string lower = name;
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::string suffix = lower.size() > 4 ? lower.substr(lower.size() - 4) : "";
     if (suffix == ".3ds")
-        expect_same_walk(bytes, path);
+        expect_same_walk(bytes, f);
     else if (suffix == ".tga")
-        expect_same_picture<tga_image>(bytes, path);
+        expect_same_picture<tga_image>(bytes, f);
     else
-        expect_same_picture<bmp_image>(bytes, path);
+        expect_same_picture<bmp_image>(bytes, f);
+}
+
+void expect_same_from_memory_and_file(const std::string& path)
+{
+    SCOPED_TRACE(path);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    expect_same_from_memory_and(f, test_support::read_file(path), path);
+    std::fclose(f);
+}
+
+// Files larger than a file's window, whose records, rows and RLE packets
+// straddle its edges.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> window_files()
+{
+    std::vector<mesh_object> objects(3);
+    for (int o = 0; o < 3; ++o) {
+        objects[o].name = "part" + std::to_string(o);
+        for (int i = 0; i < 3000; ++i) {
+            objects[o].vertices.push_back({0.5f * i, -1.0f * o, 0.25f * i});
+            objects[o].uvs.push_back({i / 3000.0f, o / 3.0f});
+            objects[o].faces.push_back({static_cast<uint16_t>(i), static_cast<uint16_t>((i + 1) % 3000),
+                                        static_cast<uint16_t>(i == 1500 ? 3000 : (i + 7) % 3000)});
+        }
+    }
+    const std::vector<uint8_t> model = make_3ds(objects, {"WOOD.BMP", "maps\\Stone.jpg"});
+    // A chunk header across the end of the first window.
+    byte_writer header;
+    put_vertex_list(&header, std::vector<mesh_vertex>(1000, mesh_vertex{1, 2, 3}));
+    put_chunk_header(&header, CHUNK_LOCAL_AXES,
+                     static_cast<uint32_t>(CURSOR_WINDOW - 3 - header.bytes.size()));
+    header.bytes.resize(CURSOR_WINDOW - 3);
+    put_mapping_list(&header, std::vector<mesh_uv>(1000, mesh_uv{0.5f, 0.25f}));
+    std::vector<uint8_t> rgb(300 * 200 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = static_cast<uint8_t>(i * 13);
+    const std::vector<uint8_t> picture = make_bmp24(300, 200, rgb);
+    // A few rows that start past the first window, after a grey colour table.
+    bmp24_options gap;
+    gap.palette_entries = 5000;
+    const std::vector<uint8_t> gap_rgb(rgb.begin(), rgb.begin() + 30 * 20 * 3);
+    std::vector<uint8_t> rgba(300 * 200 * 4);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = static_cast<uint8_t>(i % 4000 < 2000 ? i % 4 : i * 13);
+    tga_options rle;
+    rle.image_type = TGA_RLE_TRUE_COLOUR;
+    rle.bits = 32;
+    return {{"model.3ds", model}, {"header.3ds", header.bytes}, {"picture.bmp", picture},
+            {"gap.bmp", make_bmp24(30, 20, gap_rgb, gap)},
+            {"packets.tga", make_tga(300, 200, rgba, rle)}, {"rows.tga", make_tga(300, 200, rgba)}};
 }
 
 }  // namespace
@@ -315,31 +367,7 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
         for (const fs::directory_entry& e : fs::directory_iterator(regressions + "/" + kind))
             expect_same_from_memory_and_file(e.path().string());
 
-    std::vector<mesh_object> objects(3);
-    for (int o = 0; o < 3; ++o) {
-        objects[o].name = "part" + std::to_string(o);
-        for (int i = 0; i < 3000; ++i) {
-            objects[o].vertices.push_back({0.5f * i, -1.0f * o, 0.25f * i});
-            objects[o].uvs.push_back({i / 3000.0f, o / 3.0f});
-            objects[o].faces.push_back({static_cast<uint16_t>(i), static_cast<uint16_t>((i + 1) % 3000),
-                                        static_cast<uint16_t>(i == 1500 ? 3000 : (i + 7) % 3000)});
-        }
-    }
-    const std::vector<uint8_t> model = make_3ds(objects);
-    std::vector<uint8_t> rgb(300 * 200 * 3);
-    for (size_t i = 0; i < rgb.size(); ++i)
-        rgb[i] = static_cast<uint8_t>(i * 13);
-    const std::vector<uint8_t> picture = make_bmp24(300, 200, rgb);
-    // RLE packets, runs and raw, straddle the window's edges.
-    std::vector<uint8_t> rgba(300 * 200 * 4);
-    for (size_t i = 0; i < rgba.size(); ++i)
-        rgba[i] = static_cast<uint8_t>(i % 4000 < 2000 ? i % 4 : i * 13);
-    tga_options rle;
-    rle.image_type = TGA_RLE_TRUE_COLOUR;
-    rle.bits = 32;
-    const std::vector<uint8_t> packets = make_tga(300, 200, rgba, rle);
-    for (const auto& [name, whole] : {std::pair{"model.3ds", model}, std::pair{"picture.bmp", picture},
-                                      std::pair{"packets.tga", packets}}) {
+    for (const auto& [name, whole] : window_files()) {
         for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, CURSOR_WINDOW - 1, CURSOR_WINDOW,
                            CURSOR_WINDOW + 1, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2,
                            whole.size() - 1, whole.size()}) {
@@ -348,6 +376,170 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
             expect_same_from_memory_and_file(path);
         }
     }
+}
+
+// ---- what no file on disk does: a file that gives out while it is read ----
+
+#if defined(__GLIBC__)
+namespace {
+
+// A stream over `bytes` that states their whole length, as a file does when
+// it is measured, but gives out at byte `gives_out`: there its reads find the
+// end, as in a file that has shrunk since; or, `failing`, its reads fail and
+// so do seeks past that byte, as in a stream that must read its way there.
+struct giving_out {
+    std::string bytes;
+    size_t gives_out;
+    bool failing;
+    size_t at = 0;
+};
+
+FILE* open_giving_out(giving_out* stream)
+{
+    cookie_io_functions_t io{};
+    io.read = [](void* cookie, char* buffer, size_t size) -> ssize_t {
+        giving_out* s = static_cast<giving_out*>(cookie);
+        if (s->at >= s->gives_out)
+            return s->failing ? -1 : 0;
+        const size_t n = std::min(size, s->gives_out - s->at);
+        std::memcpy(buffer, s->bytes.data() + s->at, n);
+        s->at += n;
+        return static_cast<ssize_t>(n);
+    };
+    io.seek = [](void* cookie, off64_t* offset, int whence) -> int {
+        giving_out* s = static_cast<giving_out*>(cookie);
+        const off64_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? static_cast<off64_t>(s->at)
+                                                  : static_cast<off64_t>(s->bytes.size());
+        const off64_t to = base + *offset;
+        // Its length is known without reading it, as a zip entry's is.
+        const bool past =
+            to > static_cast<off64_t>(s->gives_out) && to != static_cast<off64_t>(s->at);
+        if (to < 0 || (s->failing && whence != SEEK_END && past))
+            return -1;
+        s->at = static_cast<size_t>(to);
+        *offset = to;
+        return 0;
+    };
+    FILE* f = fopencookie(stream, "rb", io);
+    // Unbuffered, so that each seek reaches the stream as the reader asked it.
+    if (f)
+        std::setvbuf(f, nullptr, _IONBF, 0);
+    return f;
+}
+
+// What a reader kept of a file that gave out after its first window: only
+// what the whole file holds, each record, pixel or name where it belongs,
+// nothing made up, and for the walk a note that it stopped.
+void expect_kept_only_what_it_read(FILE* f, const std::string& bytes, const std::string& name)
+{
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".3ds") == 0) {
+        mesh_sink whole = from_memory.sink();
+        mesh_sink part = from_file.sink();
+        walk_report whole_report, part_report;
+        read_3ds(bytes.data(), bytes.size(), &whole, &whole_report);
+        read_3ds_file(f, &part, &part_report);
+        ASSERT_LE(part.vertex_count, whole.vertex_count);
+        ASSERT_LE(part.face_count, whole.face_count);
+        EXPECT_EQ(std::memcmp(from_memory.vertices, from_file.vertices,
+                              static_cast<size_t>(part.vertex_count) * sizeof(mesh_vertex)), 0);
+        EXPECT_EQ(std::memcmp(from_memory.faces, from_file.faces,
+                              static_cast<size_t>(part.face_count) * sizeof(mesh_triangle)), 0);
+        // A list the file cut is counted as far as it was read, and said to stop.
+        EXPECT_EQ(part_report.vertices.read, part_report.vertices.stored);
+        EXPECT_EQ(part_report.texcoords.read, part_report.texcoords.stored);
+        ASSERT_FALSE(part_report.notes.empty());
+        EXPECT_NE(part_report.notes.back().text.find("stopping"), std::string::npos)
+            << part_report.notes.back().text;
+        // The materials stand in the first window.
+        EXPECT_EQ(read_3ds_texture_names_file(f),
+                  read_3ds_texture_names(bytes.data(), bytes.size()));
+        return;
+    }
+    const auto compare = [&](const auto& whole, const auto& part) {
+        ASSERT_EQ(part.width, whole.width);
+        ASSERT_EQ(part.height, whole.height);
+        ASSERT_EQ(part.rgba.size(), whole.rgba.size());
+        for (size_t i = 0; i < whole.rgba.size(); i += 4) {
+            const bool same = std::equal(&whole.rgba[i], &whole.rgba[i] + 4, &part.rgba[i]);
+            const bool black = (part.rgba[i] | part.rgba[i + 1] | part.rgba[i + 2]) == 0;
+            ASSERT_TRUE(same || black) << "pixel " << i / 4;
+        }
+    };
+    std::string reason;
+    if (name.compare(name.size() - 4, 4, ".tga") == 0) {
+        tga_image whole, part;
+        ASSERT_TRUE(decode_bytes(bytes, &whole, &reason)) << reason;
+        ASSERT_TRUE(decode_tga_file(f, &part, &reason)) << reason;
+        compare(whole, part);
+    } else {
+        bmp_image whole, part;
+        ASSERT_TRUE(decode_bytes(bytes, &whole, &reason)) << reason;
+        ASSERT_TRUE(decode_bmp_file(f, &part, &reason)) << reason;
+        compare(whole, part);
+    }
+}
+
+}  // namespace
+#endif
+
+TEST(MemoryAndFile, AFileThatGivesOutWhileItIsReadKeepsOnlyWhatItGave)
+{
+#if !defined(__GLIBC__)
+    GTEST_SKIP() << "the stream that gives out is made with glibc's fopencookie";
+#else
+    for (const auto& [name, whole] : window_files()) {
+        const std::string bytes(whole.begin(), whole.end());
+        for (const bool failing : {false, true}) {
+            for (size_t at : {size_t{3}, size_t{17}, size_t{40}, size_t{100}, CURSOR_WINDOW - 1,
+                              CURSOR_WINDOW, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2}) {
+                if (at >= bytes.size())
+                    continue;
+                SCOPED_TRACE(name + (failing ? " failing" : " shrunk") + " at byte " +
+                             std::to_string(at));
+                giving_out stream{bytes, at, failing};
+                FILE* f = open_giving_out(&stream);
+                ASSERT_NE(f, nullptr);
+                // Within the first window the first read finds where the file
+                // ends, and it reads as a file of that length.
+                if (at < CURSOR_WINDOW)
+                    expect_same_from_memory_and(f, bytes.substr(0, at), name);
+                else
+                    expect_kept_only_what_it_read(f, bytes, name);
+                std::fclose(f);
+            }
+        }
+    }
+#endif
+}
+
+#if defined(__unix__)
+TEST(MemoryAndFile, APipeReadsAsEmpty)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const std::vector<uint8_t> picture = make_bmp24(2, 2, std::vector<uint8_t>(12, 7));
+    ASSERT_EQ(write(ends[1], picture.data(), picture.size()), static_cast<ssize_t>(picture.size()));
+    close(ends[1]);
+    FILE* f = fdopen(ends[0], "rb");
+    ASSERT_NE(f, nullptr);
+    bmp_image image;
+    std::string reason;
+    EXPECT_FALSE(decode_bmp_file(f, &image, &reason));
+    EXPECT_EQ(reason, "file is 0 bytes, too short for a BMP header");
+    std::fclose(f);
+}
+#endif
+
+// Reasons of any length are whole, and a format printf cannot spell still
+// says something.
+TEST(Reasons, AreWholeAtAnyLengthAndNeverEmpty)
+{
+    const std::string long_name(300, 'x');
+    EXPECT_EQ(format_text("cannot open %s: %d", long_name.c_str(), 7),
+              "cannot open " + long_name + ": 7");
+    // U+0100 has no spelling in the C locale the tests run in.
+    EXPECT_EQ(format_text("name %lc", static_cast<wint_t>(0x100)), "name %lc");
 }
 
 TEST(MemoryAndFile, GiveTheSameResultOnTheSharedFiles)

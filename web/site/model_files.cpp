@@ -102,10 +102,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_picture_info(const uint8_t* data, size_t
 }
 
 // A TGA as the BMP the program reads. Returns the BMP and its size in
-// *size, or the reason it is refused with *size -1; one whose pixels would
-// take more than `max_pixel_bytes` gets *size -2 before it is decoded. The
-// sides are in sides[0] and sides[1] where the header gave them, and the
-// decoder's notes of a picture decoded anyway in web_notes().
+// *size, or the decoder's reason it is refused with *size -1; one the
+// decoder would take but whose pixels would take more than `max_pixel_bytes`
+// gets *size -2 before it is decoded. The sides are in sides[0] and sides[1]
+// unless refused, and the decoder's notes of a picture decoded anyway in
+// web_notes().
 extern "C" EMSCRIPTEN_KEEPALIVE const uint8_t* web_tga_to_bmp(const uint8_t* data, size_t size,
                                                               double max_pixel_bytes,
                                                               int32_t* sides, int32_t* out_size)
