@@ -62,7 +62,10 @@ harness() {
 rm -rf "$out"
 mkdir -p "$out/inputs"
 harness "$root" "$build" "$out/bench_head"
-harness "$base/src" "$base/build" "$out/bench_base"
+if ! harness "$base/src" "$base/build" "$out/bench_base"; then
+    echo "the harness does not build against $commit's formats/ (above)" >&2
+    exit 1
+fi
 "$build/bench/make_bench_inputs" "$out/inputs"
 
 inputs=()
