@@ -9,19 +9,27 @@ import createModelFiles from "./model_files.js";
 let modelFiles = null;
 
 // Calls `ask` with the bytes copied into the module; null where the module
-// has no room for them.
+// has no room for them. An allocation that fails inside the module aborts
+// it, and an aborted module fails every later call: it is let go, that
+// call answers null as for no room, and the next call makes a new one.
 async function withBytes(bytes, ask) {
   modelFiles = modelFiles || createModelFiles();
-  const module = await modelFiles;
-  const at = module._malloc(Math.max(bytes.length, 1) + 32);
-  if (!at)
-    return null;
+  const loading = modelFiles;
   try {
+    const module = await loading;
+    const at = module._malloc(Math.max(bytes.length, 1) + 32);
+    if (!at)
+      return null;
     module.HEAPU8.set(bytes, at);
     // Room for what the functions hand back through pointers, after the bytes.
-    return ask(module, at, at + Math.ceil(bytes.length / 4) * 4);
-  } finally {
+    const answer = ask(module, at, at + Math.ceil(bytes.length / 4) * 4);
     module._free(at);
+    return answer;
+  } catch (e) {
+    if (modelFiles === loading)
+      modelFiles = null;
+    console.warn("model_files: a new instance after: " + (e && e.message || e));
+    return null;
   }
 }
 

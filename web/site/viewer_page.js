@@ -407,12 +407,18 @@ async function open(given) {
 }
 
 // One choice at a time, in the order made: a drop while the last is still
-// being read waits for it. Whatever goes wrong is said, and the run goes on.
-// The root's data-handled counts the picks and drops read to the end.
+// being read waits for it. A choice takes its place when it is made, even
+// where its files (a dropped folder being walked) are still a promise.
+// Whatever goes wrong is said, and the run goes on. The root's
+// data-handled counts the picks and drops read to the end.
 let opening = Promise.resolve();
 let handled = 0;
+let made = 0;
 function choose(given) {
-  opening = opening.then(function() { return open(given); }).catch(function(e) {
+  ++made;
+  const files = Promise.resolve(given);
+  files.catch(function() {});  // said in its turn, below
+  opening = opening.then(function() { return files; }).then(open).catch(function(e) {
     say("These files could not be opened: " + (e && e.message || e), true);
   }).then(function() {
     root.dataset.handled = ++handled;
@@ -431,37 +437,45 @@ for (const id of ["files", "folder"]) {
   });
 }
 
-// A dropped folder comes as an entry to walk, not as its files.
+// A dropped folder comes as an entry to walk, not as its files. A file or
+// folder the browser will not read fails the whole choice, with its name:
+// half a folder would be shown as if it were all of it.
 function entryFiles(entry) {
+  const path = entry.fullPath.replace(/^\//, "");
+  const failed = function(reject) {
+    return function(e) {
+      reject(new Error(path + " cannot be read (" + (e && e.message || e) + ")"));
+    };
+  };
   if (entry.isFile)
-    return new Promise(function(resolve) {
-      entry.file(function(f) {
-        resolve([{file: f, path: entry.fullPath.replace(/^\//, "")}]);
-      }, function() { resolve([]); });
+    return new Promise(function(resolve, reject) {
+      entry.file(function(f) { resolve([{file: f, path: path}]); }, failed(reject));
     });
-  return new Promise(function(resolve) {
+  return new Promise(function(resolve, reject) {
     const reader = entry.createReader(), found = [];
     (function more() {
-      reader.readEntries(async function(batch) {
+      reader.readEntries(function(batch) {
         if (batch.length === 0)
           return resolve(found);
-        for (const e of batch)
-          found.push(...await entryFiles(e));
-        more();
-      }, function() { resolve(found); });
+        Promise.all(batch.map(entryFiles)).then(function(lists) {
+          for (const list of lists)
+            found.push(...list);
+          more();
+        }, reject);
+      }, failed(reject));
     })();
   });
 }
 
-async function dropped(transfer) {
+// The dropped files, or a promise of them where folders are to be walked.
+function dropped(transfer) {
   // The entries are only to be had while the drop is being handled.
   const entries = Array.from(transfer.items || [])
       .map(function(item) { return item.webkitGetAsEntry ? item.webkitGetAsEntry() : null; });
   if (entries.length > 0 && entries.every(Boolean)) {
-    const files = [];
-    for (const e of entries)
-      files.push(...await entryFiles(e));
-    return files;
+    return Promise.all(entries.map(entryFiles)).then(function(lists) {
+      return [].concat(...lists);
+    });
   }
   return Array.from(transfer.files).map(function(f) { return {file: f, path: f.name}; });
 }
@@ -477,7 +491,7 @@ function dragged(type, event) {
     document.body.classList.remove("dragging");
   else if (type === "drop") {
     document.body.classList.remove("dragging");
-    dropped(event.dataTransfer).then(choose);
+    choose(dropped(event.dataTransfer));
   }
 }
 for (const type of ["dragenter", "dragover", "dragleave", "drop"])
@@ -528,14 +542,21 @@ const demoFiles = Promise.all([demoFile("szablon.3ds"), demoFile("szablon.bmp")]
   .then(function([m, t]) {
     if (t)
       t.format = "BMP";
-    demo.model = model = m;
-    demo.texture = texture = t;
+    demo.model = m;
+    demo.texture = t;
+    // On a slow connection the visitor may have chosen files first: theirs stay.
+    if (choices === 0) {
+      model = m;
+      texture = t;
+    }
     return {model: m, texture: t};
   }, function() {
     return {model: null, texture: null};
   });
 start(demoFiles);
 demoFiles.then(function() {
+  if (made !== 0)
+    return;
   showStatus();
   const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
   say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
