@@ -227,11 +227,48 @@ function plain(file, path) {
           read: async function() { return new Uint8Array(await file.arrayBuffer()); }};
 }
 
+// The archives the page opens like a folder, by ending: a .zip through
+// zip.js, which reads an entry where the archive's directory says it lies
+// and inflates only the entries read; the others through libarchive.js in a
+// worker of its own, which holds the archive and reads it from its start
+// for each entry.
+const ARCHIVES = [".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz", ".tar.bz2", ".tbz2",
+                  ".tar.xz", ".txz"];
+const ARCHIVE_NAMES = ".zip, .7z, .rar, .tar, .tar.gz";
+function archiveEnding(path) {
+  const name = baseName(path);
+  return ARCHIVES.find(function(e) { return name.endsWith(e) && name.length > e.length; });
+}
+
+// What the first bytes say an archive is, to tell a damaged archive from a
+// file of another kind where the library reads neither.
+async function archiveMagic(blob) {
+  const b = new Uint8Array(await blob.slice(0, 262).arrayBuffer());
+  const starts = function(...bytes) { return bytes.every(function(x, i) { return b[i] === x; }); };
+  if (starts(0x50, 0x4b))
+    return "zip";
+  if (starts(0x37, 0x7a, 0xbc, 0xaf, 0x27, 0x1c))
+    return "7z";
+  if (starts(0x52, 0x61, 0x72, 0x21, 0x1a, 0x07))
+    return "rar";
+  if (starts(0x1f, 0x8b) || starts(0x42, 0x5a, 0x68) || starts(0xfd, 0x37, 0x7a, 0x58, 0x5a))
+    return "compressed";
+  if (String.fromCharCode(...b.subarray(257, 262)) === "ustar")
+    return "tar";
+  return null;
+}
+
+async function unreadable(archive, e) {
+  const why = await archiveMagic(archive.blob).catch(function() { return null; })
+      ? "it is damaged or cut short" : "it is not an archive of a kind this page opens (" +
+        ARCHIVE_NAMES + ")";
+  say(archive.path + ": left out: " + why + (e ? " (" + (e.message || e) + ")" : ""), true);
+  return [];
+}
+
 let zipLibrary = null;
 
-// An archive's files, each inflated only when it is read; one the library
-// cannot open, or an encrypted one, is left out with one line.
-async function archiveFiles(archive) {
+async function zipFiles(archive) {
   if (!zipLibrary) {
     zipLibrary = import("./zip.js").then(function(zip) {
       // Its workers would come from blob: addresses, which the page's
@@ -243,24 +280,99 @@ async function archiveFiles(archive) {
   const zip = await zipLibrary;
   let entries;
   try {
-    const reader = new zip.ZipReader(new zip.BlobReader(archive.file));
+    const reader = new zip.ZipReader(new zip.BlobReader(archive.blob));
     entries = await reader.getEntries();
   } catch (e) {
-    say(archive.path + ": left out: not an archive this page can open (" + e.message + ")", true);
-    return [];
+    return unreadable(archive, e);
   }
-  if (entries.some(function(e) { return e.encrypted; })) {
-    say(archive.path + ": left out: it is encrypted, and this page opens no encrypted archive",
-        true);
-    return [];
-  }
-  // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
-  // not files of the model's.
-  const metadata = function(e) { return /(^|\/)(__MACOSX\/|\._)/.test(e.filename); };
-  return entries.filter(function(e) { return !e.directory && !metadata(e); }).map(function(entry) {
+  if (entries.some(function(e) { return e.encrypted; }))
+    return encrypted(archive);
+  return entries.filter(function(e) { return !e.directory; }).map(function(entry) {
     return {path: archive.path + "/" + entry.filename, size: entry.uncompressedSize,
             read: function() { return entry.getData(new zip.Uint8ArrayWriter()); }};
   });
+}
+
+function encrypted(archive) {
+  say(archive.path + ": left out: it is encrypted, and this page opens no encrypted archive",
+      true);
+  return [];
+}
+
+let archiveLibrary = null;
+
+// `archive.close` is set to let its worker go once the choice is read.
+async function otherFiles(archive) {
+  if (!archiveLibrary) {
+    archiveLibrary = import("./libarchive/libarchive.js").then(function(library) {
+      return library.Archive;
+    });
+  }
+  const Archive = await archiveLibrary;
+  // The worker's failures end the wait for it, whatever call is waiting.
+  let worker = null;
+  const failed = new Promise(function(resolve, reject) {
+    Archive.init({getWorker: function() {
+      worker = new Worker(new URL("./archive_worker.js", import.meta.url), {type: "module"});
+      worker.addEventListener("error", function(event) {
+        event.preventDefault();
+        reject(new Error(event.message || "the archive reader stopped"));
+      });
+      return worker;
+    }});
+  });
+  failed.catch(function() {});
+  const guard = function(promise) { return Promise.race([promise, failed]); };
+  archive.close = function() {
+    if (worker)
+      worker.terminate();
+  };
+  let entries;
+  try {
+    const reader = await guard(Archive.open(archive.blob));
+    if (await guard(reader.hasEncryptedData()))
+      return encrypted(archive);
+    entries = await guard(reader.getFilesArray());
+  } catch (e) {
+    return unreadable(archive, e);
+  }
+  if (entries.length === 0)
+    return unreadable(archive, null);
+  return entries.map(function(entry) {
+    return {path: archive.path + "/" + entry.path + entry.file.name, size: entry.file.size,
+            read: async function() {
+              const file = await guard(entry.file.extract());
+              return new Uint8Array(await file.arrayBuffer());
+            }};
+  });
+}
+
+// An archive's files, each read only when it is read, as a folder's are;
+// an archive among them is opened in turn, one level down, no further.
+// One the library cannot open, or an encrypted one, is left out with one
+// line. `opened` collects the archives, to be closed once the choice is read.
+async function archiveFiles(archive, opened, depth) {
+  opened.push(archive);
+  const found = await (archiveEnding(archive.path) === ".zip" ? zipFiles : otherFiles)(archive);
+  // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
+  // not files of the model's.
+  const files = found.filter(function(f) {
+    return !/(^|\/)(__MACOSX\/|\._)/.test(f.path.slice(archive.path.length + 1));
+  });
+  const all = [];
+  for (const f of files) {
+    if (!archiveEnding(f.path) || f.size > MAX_FILE_BYTES) {
+      all.push(f);
+    } else if (depth > 1) {
+      say(f.path + ": left out: an archive in an archive in an archive; this page opens " +
+          "one level down", true);
+    } else {
+      const bytes = await read(f);
+      if (bytes)
+        all.push(...await archiveFiles({path: f.path, blob: new Blob([bytes])}, opened, depth + 1));
+    }
+  }
+  return all;
 }
 
 // The bytes of a file, or null with a line saying why not.
@@ -293,21 +405,61 @@ function pickTexture(textures, named) {
       (absent || "; the model names no texture")};
 }
 
+// What a picture's bytes say it is, whatever its name says: the signature
+// each format starts with, or a TGA's footer; null where there is none.
+const BROWSER_TYPES = {JPEG: "image/jpeg", PNG: "image/png", GIF: "image/gif",
+                       WebP: "image/webp"};
+function pictureFormat(bytes) {
+  const at = function(offset, text) {
+    return Array.from(text).every(function(c, i) {
+      return bytes[offset + i] === c.charCodeAt(0);
+    });
+  };
+  if (at(0, "BM"))
+    return "BMP";
+  if (at(0, "\xff\xd8\xff"))
+    return "JPEG";
+  if (at(0, "\x89PNG\r\n\x1a\n"))
+    return "PNG";
+  if (at(0, "GIF87a") || at(0, "GIF89a"))
+    return "GIF";
+  if (at(0, "RIFF") && at(8, "WEBP"))
+    return "WebP";
+  if (bytes.length >= 44 && at(bytes.length - 18, "TRUEVISION-XFILE.\0"))
+    return "TGA";
+  return null;
+}
+
 // A texture as the program reads it: a BMP as it is, any other made into
-// one. Throws Refused with the reason.
+// one, each decoded as what its bytes are. A file with no signature is a
+// TGA where formats/ takes its header as one, else what its name says.
+// Throws Refused with the reason.
 async function prepareTexture(file, bytes) {
-  const {bmpPicture, tgaToBmp, pictureToBmp} = await facts();
-  const kind = TEXTURES[ending(file.path)];
-  let made;
-  if (kind.format === "BMP") {
+  const {bmpPicture, tgaToBmp, pictureToBmp, Refused} = await facts();
+  const named = TEXTURES[ending(file.path)].format;
+  let format = pictureFormat(bytes);
+  let made = null;
+  if (!format && named !== "TGA") {
+    try {
+      made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
+      format = "TGA";
+    } catch (e) {
+      if (!(e instanceof Refused))
+        throw e;
+    }
+  }
+  format = format || named;
+  if (made) {
+    // decoded above
+  } else if (format === "BMP") {
     const picture = await bmpPicture(bytes, MAX_PIXEL_BYTES);
     made = {bytes: bytes, width: picture && picture.width, height: picture && picture.height};
-  } else if (kind.format === "TGA") {
+  } else if (format === "TGA") {
     made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
   } else {
-    made = await pictureToBmp(bytes, kind.type, MAX_PIXEL_BYTES);
+    made = await pictureToBmp(bytes, BROWSER_TYPES[format], MAX_PIXEL_BYTES);
   }
-  return {path: file.path, bytes: made.bytes, format: kind.format, width: made.width,
+  return {path: file.path, bytes: made.bytes, format: format, named: named, width: made.width,
           height: made.height, notes: made.notes};
 }
 
@@ -332,10 +484,22 @@ async function open(given) {
   if (given.length === 0)
     return;
   messages.textContent = "";
+  const archives = [];
+  try {
+    await openFiles(given, archives);
+  } finally {
+    for (const archive of archives) {
+      if (archive.close)
+        archive.close();
+    }
+  }
+}
+
+async function openFiles(given, archives) {
   const files = [];
   for (const f of given) {
-    if (ending(f.path) === ".zip")
-      files.push(...await archiveFiles(f));
+    if (archiveEnding(f.path) && f.file.size <= MAX_FILE_BYTES)
+      files.push(...await archiveFiles({path: f.path, blob: f.file}, archives, 1));
     else
       files.push(plain(f.file, f.path));
   }
@@ -379,6 +543,10 @@ async function open(given) {
         newTexture = await prepareTexture(pick.file, bytes);
         newTexture.choice = choice;
         say(pick.why);
+        if (newTexture.format !== newTexture.named) {
+          say(pick.file.path + ": its name says " + newTexture.named + ", its bytes are " +
+              newTexture.format + "; read as " + newTexture.format);
+        }
         // What the reader found wrong in a picture it decoded anyway.
         if (newTexture.notes)
           say(pick.file.path + ": " + newTexture.notes, true);
@@ -560,5 +728,6 @@ demoFiles.then(function() {
   showStatus();
   const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
   say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
-      "model (.3ds) and its texture (" + ENDINGS + "), a folder or a .zip, to see them instead.");
+      "model (.3ds) and its texture (" + ENDINGS + "), a folder or an archive (" +
+      ARCHIVE_NAMES + "), to see them instead.");
 });

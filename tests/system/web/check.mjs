@@ -80,20 +80,38 @@ const textured = [
       act: (p) => drop(p, [at("boat.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["boat.zip/models/boat.3ds", "boat.zip/textures/hull.png", "MAPS\\Hull.PNG",
               "PNG 64 \u00d7 64"] },
+    { id: "7z-png", name: "a .7z dropped: its model and the PNG it names in subfolders",
+      act: (p) => drop(p, [at("boat.7z")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["boat.7z/models/boat.3ds", "boat.7z/textures/hull.png", "MAPS\\Hull.PNG",
+              "PNG 64 \u00d7 64"] },
+    { id: "tar-gz-png", name: "a .tar.gz picked: its model and the PNG it names in subfolders",
+      act: (p) => pick(p, [at("boat.tar.gz")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["boat.tar.gz/models/boat.3ds", "boat.tar.gz/textures/hull.png", "MAPS\\Hull.PNG",
+              "PNG 64 \u00d7 64"] },
+    { id: "zip-in-zip",
+      name: "a .zip in a .zip beside a preview picture, dropped: opened one level down",
+      act: (p) => drop(p, [at("wrapped.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["wrapped.zip/boat.zip/models/boat.3ds", "wrapped.zip/boat.zip/textures/hull.png",
+              "MAPS\\Hull.PNG", "PNG 64 \u00d7 64"] },
     { id: "folder-jpeg",
       name: "a folder picked: the JPEG its model names, in a folder of another case",
       act: (p) => pickFolder(p, at("wood")), model: "wood/Model.3ds", bmp: "wood.bmp",
       shown: ["wood/Model.3ds", "wood/Textures/wood.jpg", "TEXTURES\\WOOD.JPG",
               "JPEG 128 \u00d7 128"] },
+    { id: "lying-ending", name: "a model and a JPEG named .bmp picked: read as a JPEG, said",
+      act: (p) => pick(p, [at("lied/Model.3ds"), at("lied/wood.bmp")]),
+      model: "wood/Model.3ds", bmp: "wood.bmp",
+      shown: ["Model.3ds", "wood.bmp", "TEXTURES\\WOOD.JPG", "JPEG 128 \u00d7 128"],
+      also: ["wood.bmp: its name says BMP, its bytes are JPEG; read as JPEG"] },
     { id: "picked-tga", name: "a model and its RLE TGA picked",
       act: (p) => pick(p, [at("crate/crate.3ds"), at("crate/crate.tga")]),
       model: "crate/crate.3ds", bmp: "crate.bmp",
       shown: ["crate.3ds", "crate.tga", "crate.tga", "TGA 64 \u00d7 64"] },
-].map(({ shown: [model, texture, named, picture], ...c }) => ({
+].map(({ shown: [model, texture, named, picture], also = [], ...c }) => ({
     ...c,
     pair: { model: at(c.model), texture: at("reference", c.bmp) },
     say: [exactly(`model: ${model}`),
-          exactly(`texture: ${texture}, the one the model names (${named})`)],
+          exactly(`texture: ${texture}, the one the model names (${named})`), ...also.map(exactly)],
     status: exactly(`Shown: model ${model} (your choice); texture ${texture}, ${picture} ` +
                     "(your choice)."),
 }));
@@ -279,7 +297,7 @@ const refusals = [
       line: /^left out, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
     { id: "refused-zip", name: "a truncated .zip dropped: one line, the page works",
       file: path.join(files, "broken.zip"),
-      line: /^broken\.zip: left out: not an archive this page can open \(.+\)$/ },
+      line: /^broken\.zip: left out: it is damaged or cut short \(.+\)$/ },
     { id: "refused-too-large",
       name: "a 16384 x 16384 texture dropped: its line, the program without a texture",
       file: path.join(files, "too-large.bmp"), box: true,
@@ -336,20 +354,29 @@ async function twentyDrops(browser, base) {
 
 // Files a visitor drops by mistake, or that came broken: empty ones, a
 // model named as a picture and the other way round, pictures that are not
-// what their ending says, a truncated archive, and the demo's model and
-// texture with bytes changed at random (the same each run).
+// what their ending says, truncated archives, and the demo's model and
+// texture and a .7z and a .tar.gz of a model with bytes changed at random
+// (the same each run).
 function hostileFiles() {
     const folder = path.join(out, "hostile");
     fs.mkdirSync(folder, { recursive: true });
     const model = fs.readFileSync(demo.model), texture = fs.readFileSync(demo.texture);
+    const sevenZip = fs.readFileSync(path.join(files, "boat.7z"));
+    const tarGz = fs.readFileSync(path.join(files, "boat.tar.gz"));
     const made = [["empty.3ds", ""], ["empty.bmp", ""], ["empty.tga", ""], ["empty.png", ""],
                    ["model.bmp", model], ["texture.3ds", texture], ["model.tga", model],
                    ["not-a.png", "not a picture"], ["not-a.jpg", texture.subarray(0, 100)],
-                   ["not-a.gif", "GIF89a"], ["not-a.webp", model.subarray(0, 64)]];
+                   ["not-a.gif", "GIF89a"], ["not-a.webp", model.subarray(0, 64)],
+                   ["truncated.7z", sevenZip.subarray(0, sevenZip.length >> 1)],
+                   ["truncated.tar.gz", tarGz.subarray(0, tarGz.length >> 1)],
+                   ["model.7z", model]];
     let seed = 12345;
     const random = (n) => (seed = (Math.imul(seed, 1103515245) + 12345) >>> 0) % n;
+    const kinds = [[".3ds", model], [".bmp", texture], [".3ds", model], [".bmp", texture],
+                   [".7z", sevenZip], [".tar.gz", tarGz]];
     for (let i = 0; made.length < 39; ++i) {
-        const [name, bytes] = i % 2 ? [`mutated-${i}.bmp`, texture] : [`mutated-${i}.3ds`, model];
+        const [ending, bytes] = kinds[i % kinds.length];
+        const name = `mutated-${i}${ending}`;
         const copy = Buffer.from(bytes);
         // Headers and counts are where a reader goes wrong: mostly the first bytes.
         for (let k = 0; k < 6; ++k)
@@ -486,13 +513,13 @@ async function releasedSite(browser, base) {
             throw new Error(`the zip lacks ${file}`);
     }
     const notices = fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8");
-    for (const carried of ["Emscripten", "zip.js"]) {
+    for (const carried of ["Emscripten", "zip.js", "libarchive.js", "libarchive", "OpenSSL"]) {
         if (!notices.includes(carried))
             throw new Error(`THIRD-PARTY-NOTICES.txt does not name ${carried}`);
     }
     const page = await openPage(browser, base + "/zip/model_viewer.html?frames=1");
     await expectRun(page, 1, "stopped");
-    return "LICENSE and the notices (Emscripten, zip.js) beside the pages; the viewer's demo " +
+    return "LICENSE and the notices (Emscripten, zip.js, libarchive.js) beside the pages; the viewer's demo " +
         "runs from it";
 }
 
