@@ -68,9 +68,11 @@ mkdir -p "$work/no-texture-demo"
         name=$(basename "$picture")
         convert "$picture" -auto-orient -type TrueColor "BMP3:reference/${name%.*}.bmp"
     done
-    (cd boat && cmake -E tar cf ../boat.zip --format=zip models textures decoy.bmp)
-    (cd boat && 7z a -bd -bso0 ../boat.7z models textures decoy.bmp)
-    (cd boat && tar czf ../boat.tar.gz models textures decoy.bmp)
+    # As downloads come: with a readme.
+    echo "A boat, from a model site." >boat/readme.txt
+    (cd boat && cmake -E tar cf ../boat.zip --format=zip models textures decoy.bmp readme.txt)
+    (cd boat && 7z a -bd -bso0 ../boat.7z models textures decoy.bmp readme.txt)
+    (cd boat && tar czf ../boat.tar.gz models textures decoy.bmp readme.txt)
     # A download wrapped once more, beside the site's preview picture.
     mkdir wrapped
     cp boat.zip wrapped/

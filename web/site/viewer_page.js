@@ -53,12 +53,13 @@ function facts() {
 const stdout = pane("stdout");
 const stderr = pane("stderr");
 
-// The page's own lines: what it took, what it left out and why.
-function say(text, refused) {
+// The page's own lines: what it took, what it left out and why. `style`:
+// true for a refusal, "aside" for files that are simply not the model's.
+function say(text, style) {
   const item = document.createElement("li");
   item.textContent = text;
-  if (refused)
-    item.className = "refused";
+  if (style)
+    item.className = style === true ? "refused" : style;
   messages.append(item);
 }
 
@@ -396,7 +397,8 @@ function pickTexture(textures, named) {
           return ending(f.path) && stem(baseName(f.path)) === stem(wanted);
         });
     if (hit)
-      return {file: hit, why: "texture: " + hit.path + ", the one the model names (" + named + ")"};
+      return {file: hit, byName: true,
+              why: "texture: " + hit.path + ", the one the model names (" + named + ")"};
   }
   const absent = named ? "; the model names " + named + ", which is not among the files" : "";
   if (textures.length === 1)
@@ -517,13 +519,27 @@ async function openFiles(given, archives) {
   }
   models.sort(byPath);
   textures.sort(byPath);
-  if (others.length > 0) {
-    say("left out, neither a model (.3ds) nor a texture (" + ENDINGS + "): " + paths(others),
-        true);
+  // Said last, once, after what was used: every download has some.
+  const sayOthers = function() {
+    if (others.length > 0) {
+      say("not used, neither a model (.3ds) nor a texture (" + ENDINGS + "): " +
+          paths(others), "aside");
+    }
+  };
+  // A download of textures alone, said before its texture is shown on
+  // another model.
+  const download = given.some(function(f) {
+    return archiveEnding(f.path) || /[\\/]/.test(f.path);
+  });
+  if (download && models.length === 0 && textures.length > 0) {
+    const tops = [...new Set(given.map(function(f) { return f.path.split(/[\\/]/)[0]; }))];
+    say(tops.join(", ") + " " + (tops.length > 1 ? "hold" : "holds") + " no model (.3ds): " +
+        "its texture is shown on " + (model ? (model.choice === 0 ? "the demo's model" :
+        "your last model, " + model.path) : "no model (the program draws nothing)"));
   }
 
   const choice = choices + 1;
-  let newModel = null, newTexture = null, textureRefused = false;
+  let newModel = null, newTexture = null, textureRefused = false, byName = false;
   if (models.length > 0) {
     const bytes = await read(models[0]);
     if (bytes) {
@@ -537,6 +553,7 @@ async function openFiles(given, archives) {
   const names = named ? await (await facts()).textureNames(named.bytes) : [];
   if (textures.length > 0) {
     const pick = pickTexture(textures, names[0]);
+    byName = Boolean(pick.byName);
     const bytes = await read(pick.file);
     if (bytes) {
       try {
@@ -566,6 +583,20 @@ async function openFiles(given, archives) {
     say("the model names " + names[0] + ", which is not among the files; it is shown with " +
         "the texture " + texture.path + " (" + origin(texture) + ")");
   }
+  // The program reads one szablon.bmp and draws it over every material.
+  const distinct = names.filter(function(n, i) {
+    return names.findIndex(function(m) { return baseName(m) === baseName(n); }) === i;
+  });
+  const shown = textureRefused ? null : newTexture || texture;
+  if (newModel && distinct.length > 1 && shown) {
+    if (!newTexture)
+      byName = baseName(shown.path) === baseName(names[0]);
+    say("the model's materials name " + distinct.length + " textures, " + distinct.join(", ") +
+        "; the program draws one texture over the whole model, as the desktop program draws " +
+        "szablon.bmp: " + shown.path + ", " + (byName ? "the one the first material names"
+                                                      : "as the first material's is not here"));
+  }
+  sayOthers();
   if (!newModel && !newTexture && !textureRefused)
     return;  // the run goes on as it was
   choices = choice;

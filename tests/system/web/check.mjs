@@ -67,7 +67,10 @@ const felsSaid = [/^model: fels\.3ds$/, /^texture: rgb24\.bmp$/];
 const exactly = (text) => new RegExp(`^${text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&")}$`);
 const namedSaid = (folder = "") => [
     exactly(`model: ${folder}named.3ds`),
-    exactly(`texture: ${folder}brick.bmp, the one the model names (maps\\Brick.JPG)`)];
+    exactly(`texture: ${folder}brick.bmp, the one the model names (maps\\Brick.JPG)`),
+    exactly("the model's materials name 2 textures, maps\\Brick.JPG, Alpha.bmp; the program " +
+            "draws one texture over the whole model, as the desktop program draws szablon.bmp: " +
+            `${folder}brick.bmp, the one the first material names`)];
 // Textures as models come with them, each against the desktop program given
 // the same picture as a BMP by ImageMagick (`bmp`): the model and the
 // texture it names in subfolders, in a .zip beside a decoy BMP that comes
@@ -75,24 +78,31 @@ const namedSaid = (folder = "") => [
 // the texture's paths as the page says them, the name the model gives, the
 // picture as the status line has it.
 const at = (...names) => path.join(files, ...names);
+// Files neither model nor texture: one line, after what was used.
+const unused = (paths) => "not used, neither a model (.3ds) nor a texture (.bmp, .jpg, " +
+    `.jpeg, .png, .gif, .webp, .tga): ${paths}`;
 const textured = [
     { id: "zip-png", name: "a .zip dropped: its model and the PNG it names in subfolders",
       act: (p) => drop(p, [at("boat.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["boat.zip/models/boat.3ds", "boat.zip/textures/hull.png", "MAPS\\Hull.PNG",
-              "PNG 64 \u00d7 64"] },
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.zip/readme.txt")] },
     { id: "7z-png", name: "a .7z dropped: its model and the PNG it names in subfolders",
       act: (p) => drop(p, [at("boat.7z")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["boat.7z/models/boat.3ds", "boat.7z/textures/hull.png", "MAPS\\Hull.PNG",
-              "PNG 64 \u00d7 64"] },
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.7z/readme.txt")] },
     { id: "tar-gz-png", name: "a .tar.gz picked: its model and the PNG it names in subfolders",
       act: (p) => pick(p, [at("boat.tar.gz")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["boat.tar.gz/models/boat.3ds", "boat.tar.gz/textures/hull.png", "MAPS\\Hull.PNG",
-              "PNG 64 \u00d7 64"] },
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.tar.gz/readme.txt")] },
     { id: "zip-in-zip",
       name: "a .zip in a .zip beside a preview picture, dropped: opened one level down",
       act: (p) => drop(p, [at("wrapped.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["wrapped.zip/boat.zip/models/boat.3ds", "wrapped.zip/boat.zip/textures/hull.png",
-              "MAPS\\Hull.PNG", "PNG 64 \u00d7 64"] },
+              "MAPS\\Hull.PNG", "PNG 64 \u00d7 64"],
+      also: [unused("wrapped.zip/boat.zip/readme.txt")] },
     { id: "folder-jpeg",
       name: "a folder picked: the JPEG its model names, in a folder of another case",
       act: (p) => pickFolder(p, at("wood")), model: "wood/Model.3ds", bmp: "wood.bmp",
@@ -294,7 +304,7 @@ const refusals = [
     { id: "refused-notes",
       name: "a file neither model nor texture dropped: left out with its line, the page works",
       file: notes,
-      line: /^left out, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
+      line: /^not used, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
     { id: "refused-zip", name: "a truncated .zip dropped: one line, the page works",
       file: path.join(files, "broken.zip"),
       line: /^broken\.zip: left out: it is damaged or cut short \(.+\)$/ },
