@@ -33,6 +33,7 @@ const status = document.getElementById("status");
 const problem = document.getElementById("problem");
 const demoButton = document.getElementById("demo");
 const saveButton = document.getElementById("save");
+const desktopButton = document.getElementById("desktop");
 
 // What the next run opens as szablon.3ds and as szablon.bmp:
 // {path, bytes, choice} (choice 0: the demo's), the texture with its
@@ -42,6 +43,7 @@ let texture = null;
 let demo = {model: null, texture: null};
 let choices = 0;
 let frame = document.getElementById("program");    // the current run's frame
+let handedFiles = null;   // what the current run was handed: {model, texture}
 let runs = 0;
 
 // The page's own module and what it asks of it, loaded when first needed:
@@ -61,6 +63,34 @@ function say(text, style) {
   if (style)
     item.className = style === true ? "refused" : style;
   messages.append(item);
+}
+
+// What the page is busy with, said where it takes longer than half a
+// second: reading an archive or a file, decoding a picture. The root's
+// data-busy says it too.
+const busyLine = document.getElementById("busy");
+function sizeText(bytes) {
+  if (bytes >= 1024 * 1024)
+    return (bytes / 1024 / 1024).toFixed(1) + " MiB";
+  return bytes >= 1024 ? Math.ceil(bytes / 1024) + " KiB" : bytes + " bytes";
+}
+async function busy(doing, path, size, work) {
+  const text = doing + " " + path + " (" + sizeText(size) + ")\u2026";
+  const timer = setTimeout(function() {
+    busyLine.textContent = text;
+    busyLine.hidden = false;
+    root.dataset.busy = text;
+  }, 500);
+  try {
+    return await work();
+  } finally {
+    clearTimeout(timer);
+    if (busyLine.textContent === text) {
+      busyLine.hidden = true;
+      busyLine.textContent = "";
+      delete root.dataset.busy;
+    }
+  }
 }
 
 // ---- one run of the program --------------------------------------------
@@ -101,7 +131,14 @@ function start(files) {
     };
   };
   let shown = null;
-  files.then(function(f) { shown = f.texture; });
+  desktopButton.disabled = true;
+  files.then(function(f) {
+    shown = f.texture;
+    if (run === runs) {
+      handedFiles = f;
+      desktopButton.disabled = false;
+    }
+  });
   const handed = {
     files: files,
     out: live(stdout.push),
@@ -268,17 +305,20 @@ async function unreadable(archive, e) {
 }
 
 let zipLibrary = null;
-
-async function zipFiles(archive) {
+function zipModule() {
   if (!zipLibrary) {
     zipLibrary = import("./zip.js").then(function(zip) {
       // Its workers would come from blob: addresses, which the page's
-      // policy does not run; the browser's DecompressionStream inflates.
+      // policy does not run; the browser's own streams inflate and deflate.
       zip.configure({useWebWorkers: false});
       return zip;
     });
   }
-  const zip = await zipLibrary;
+  return zipLibrary;
+}
+
+async function zipFiles(archive) {
+  const zip = await zipModule();
   let entries;
   try {
     const reader = new zip.ZipReader(new zip.BlobReader(archive.blob));
@@ -354,7 +394,9 @@ async function otherFiles(archive) {
 // line. `opened` collects the archives, to be closed once the choice is read.
 async function archiveFiles(archive, opened, depth) {
   opened.push(archive);
-  const found = await (archiveEnding(archive.path) === ".zip" ? zipFiles : otherFiles)(archive);
+  const found = await busy("Opening the archive", archive.path, archive.blob.size, function() {
+    return (archiveEnding(archive.path) === ".zip" ? zipFiles : otherFiles)(archive);
+  });
   // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
   // not files of the model's.
   const files = found.filter(function(f) {
@@ -379,7 +421,7 @@ async function archiveFiles(archive, opened, depth) {
 // The bytes of a file, or null with a line saying why not.
 async function read(file) {
   try {
-    return await file.read();
+    return await busy("Reading", file.path, file.size, file.read);
   } catch (e) {
     say(file.path + ": left out: it cannot be read (" + e.message + ")", true);
     return null;
@@ -557,7 +599,8 @@ async function openFiles(given, archives) {
     const bytes = await read(pick.file);
     if (bytes) {
       try {
-        newTexture = await prepareTexture(pick.file, bytes);
+        newTexture = await busy("Decoding the picture", pick.file.path, bytes.length,
+                                function() { return prepareTexture(pick.file, bytes); });
         newTexture.choice = choice;
         say(pick.why);
         if (newTexture.format !== newTexture.named) {
@@ -706,21 +749,43 @@ demoButton.addEventListener("click", function() {
   start();
 });
 
+// The two files exactly as this run was handed them, szablon.3ds and
+// szablon.bmp, in one .zip named after the model: the desktop model_viewer
+// run in a folder of them draws what the page draws.
+desktopButton.addEventListener("click", async function() {
+  const files = handedFiles;
+  if (!files)
+    return;
+  const zip = await zipModule();
+  const writer = new zip.ZipWriter(new zip.BlobWriter("application/zip"));
+  if (files.model)
+    await writer.add("szablon.3ds", new zip.Uint8ArrayReader(files.model.bytes));
+  if (files.texture)
+    await writer.add("szablon.bmp", new zip.Uint8ArrayReader(files.texture.bytes));
+  const blob = await writer.close();
+  // In the model's own case: a name the visitor knows.
+  download(blob, stem(files.model ? files.model.path.split(/[\\/]/).pop() : "model_viewer") +
+           ".zip");
+});
+
+function download(blob, name) {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(function() { URL.revokeObjectURL(link.href); }, 60000);
+}
+
 // The frame shown, at the canvas's own pixels, named after the model.
 saveButton.addEventListener("click", function() {
   const canvas = frame.contentDocument && frame.contentDocument.getElementById("canvas");
   if (!canvas)
     return;
   canvas.toBlob(function(blob) {
-    if (!blob)
-      return;
-    const link = document.createElement("a");
-    link.href = URL.createObjectURL(blob);
-    link.download = stem(model ? baseName(model.path) : "model_viewer") + ".png";
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(function() { URL.revokeObjectURL(link.href); }, 60000);
+    if (blob)
+      download(blob, stem(model ? baseName(model.path) : "model_viewer") + ".png");
   }, "image/png");
 });
 

@@ -4,6 +4,7 @@
 //   node check.mjs --site DIR --no-texture-site DIR --zip-site DIR --files DIR
 //                  --desktop BUILD --testdata DIR --out DIR [--only ID]
 // Prints one line per check and "N passed, M failed"; exits 1 on a failure.
+import { spawnSync } from "node:child_process";
 import fs from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
@@ -106,6 +107,7 @@ const textured = [
     { id: "folder-jpeg",
       name: "a folder picked: the JPEG its model names, in a folder of another case",
       act: (p) => pickFolder(p, at("wood")), model: "wood/Model.3ds", bmp: "wood.bmp",
+      forDesktop: "Model.zip",
       shown: ["wood/Model.3ds", "wood/Textures/wood.jpg", "TEXTURES\\WOOD.JPG",
               "JPEG 128 \u00d7 128"] },
     { id: "lying-ending", name: "a model and a JPEG named .bmp picked: read as a JPEG, said",
@@ -203,7 +205,34 @@ async function frameCheck(browser, base, c) {
     }
     if (c.save)
         said.push(await expectSaved(page, c.save));
+    if (c.forDesktop)
+        said.push(await expectForDesktop(page, c.forDesktop));
     return said.join("; ");
+}
+
+// Save for the desktop program: a .zip named after the model, whose
+// szablon.3ds and szablon.bmp the desktop viewer shows as the page does.
+async function expectForDesktop(page, name) {
+    const [download] = await Promise.all([
+        page.waitForEvent("download", { timeout: DEADLINE_MS }),
+        page.getByRole("button", { name: "Save for the desktop program" }).click(),
+    ]);
+    if (download.suggestedFilename() !== name)
+        throw new Error(`saved as ${download.suggestedFilename()}, not ${name}`);
+    const folder = path.join(out, "for-desktop");
+    fs.rmSync(folder, { recursive: true, force: true });
+    fs.mkdirSync(folder);
+    await download.saveAs(path.join(folder, name));
+    const unpacked = spawnSync("cmake", ["-E", "tar", "xf", name], { cwd: folder });
+    if (unpacked.status !== 0)
+        throw new Error(`${name} does not unpack: ${unpacked.stderr}`);
+    const held = fs.readdirSync(folder).filter((f) => f !== name).sort();
+    if (String(held) !== "szablon.3ds,szablon.bmp")
+        throw new Error(`${name} holds ${held.join(", ")}`);
+    const reference = await viewer({ model: path.join(folder, "szablon.3ds"),
+                                     texture: path.join(folder, "szablon.bmp") }, 1);
+    return `saved ${name}; the desktop on its files: ` +
+        expectFrame(await canvasShot(page), reference.frame, out, "for-desktop");
 }
 
 // Save the picture: a PNG named after the model, the frame shown exactly.
