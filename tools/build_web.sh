@@ -61,7 +61,8 @@ for target in "${targets[@]}"; do
     esac
 done
 cp web/site/viewer_page.html "$site/model_viewer.html"
-cp web/site/{viewer_page,panes,file_facts,program_page,archive_worker}.js web/site/index.html \
+cp web/site/{viewer_page,panes,file_facts,program_page,archive_worker,picture_pixels,picture_worker}.js \
+    web/site/index.html \
     "$site/"
 # zip.js as one ES module, inflating with the browser's DecompressionStream
 # (and its own JavaScript inflate where that cannot), no WebAssembly.
