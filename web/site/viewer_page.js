@@ -17,13 +17,12 @@ import {pane} from "./panes.js";
 const MAX_FILE_BYTES = 1024 * 1024 * 1024;
 const MAX_PIXEL_BYTES = 512 * 1024 * 1024;
 
-// The textures models name, by ending: a BMP goes to the program as it is;
-// the others become one, decoded by the browser (by type) or by formats/.
+// The textures models name, by ending, with the format each name says; the
+// bytes decide how a texture is read (prepareTexture).
 const TEXTURES = {
-  ".bmp": {format: "BMP"},
-  ".jpg": {format: "JPEG", type: "image/jpeg"}, ".jpeg": {format: "JPEG", type: "image/jpeg"},
-  ".png": {format: "PNG", type: "image/png"}, ".gif": {format: "GIF", type: "image/gif"},
-  ".webp": {format: "WebP", type: "image/webp"}, ".tga": {format: "TGA"},
+  ".bmp": {format: "BMP"}, ".jpg": {format: "JPEG"}, ".jpeg": {format: "JPEG"},
+  ".png": {format: "PNG"}, ".gif": {format: "GIF"}, ".webp": {format: "WebP"},
+  ".tga": {format: "TGA"},
 };
 const ENDINGS = Object.keys(TEXTURES).join(", ");
 
@@ -450,7 +449,9 @@ function pickTexture(textures, named) {
 }
 
 // What a picture's bytes say it is, whatever its name says: the signature
-// each format starts with, or a TGA's footer; null where there is none.
+// each format starts with, or a TGA's footer; null where there is none. A
+// BMP goes to the program as it is; the others become one, decoded by the
+// browser (by type) or, for TGA, by formats/.
 const BROWSER_TYPES = {JPEG: "image/jpeg", PNG: "image/png", GIF: "image/gif",
                        WebP: "image/webp"};
 function pictureFormat(bytes) {
