@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "formats/bmp.h"
 #include "formats/texture_names.h"
@@ -42,18 +43,35 @@ void print_bounds(const char* label, const formats::box3& b)
                  fixed6(b.min[2]).c_str(), fixed6(b.max[2]).c_str());
 }
 
-// Which files the model's materials name, so a user learns which to copy to
-// szablon.bmp.
+// Which files the model's materials name, and how the first, which the
+// viewer draws over the whole model, becomes szablon.bmp: the viewer reads
+// only BMPs, so any other picture is converted, never copied.
 void print_texture_names(const char* path)
 {
     FILE* file = std::fopen(path, "rb");
     if (!file)
         return;
-    std::string line;
-    for (const std::string& name : formats::read_3ds_texture_names_file(file))
-        line += (line.empty() ? "" : ", ") + name;
+    const std::vector<std::string> names = formats::read_3ds_texture_names_file(file);
     std::fclose(file);
+    std::string line;
+    for (const std::string& name : names)
+        line += (line.empty() ? "" : ", ") + name;
     std::fprintf(stderr, "texture map names: %s\n", line.empty() ? "none" : line.c_str());
+    if (names.empty())
+        return;
+    const std::string& first = names[0];
+    const size_t dot = first.find_last_of('.');
+    std::string ending = dot == std::string::npos ? "" : first.substr(dot);
+    for (char& c : ending)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".bmp") {
+        std::fprintf(stderr, "szablon.bmp: %s, copied as it is\n", first.c_str());
+    } else {
+        std::fprintf(stderr,
+                     "szablon.bmp: %s made a BMP: convert PICTURE -type TrueColor "
+                     "BMP3:szablon.bmp, or the viewer page's \"Save for the desktop program\"\n",
+                     first.c_str());
+    }
 }
 
 int inspect_model(const char* path)

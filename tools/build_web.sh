@@ -3,9 +3,9 @@
 # sources as the desktop build, into build-web/site/, and packs the site as
 # build-web/szablon-VERSION-web.zip, which any plain file server serves:
 #   model_viewer.html   the viewer: the demo, or the visitor's own model and
-#                       texture (loose, in folders or in a .zip), each run in
-#                       model_viewer_program.html; zip.js from web/site's
-#                       pinned npm packages
+#                       texture (loose, in folders or in archives), each run
+#                       in model_viewer_program.html; zip.js and
+#                       libarchive.js from web/site's pinned npm packages
 #   spheres_add.html, spheres_alpha.html, index.html, the licence notices
 # and asset_info for Node: build-web/cmake/tools/asset_info.js (and .wasm).
 # Installs its packages on a fresh Debian machine first; needs no network
@@ -34,7 +34,8 @@ done
 
 source scripts/lib.sh
 install_packages --no-install-recommends emscripten cmake make g++ python3 \
-    freeglut3-dev libglu1-mesa-dev libx11-dev nodejs
+    freeglut3-dev libglu1-mesa-dev libx11-dev nodejs \
+    libarchive13 zlib1g libbz2-1.0 liblzma5 libssl3
 # Node from elsewhere (NodeSource's package) brings its own npm.
 command -v npm >/dev/null || install_packages --no-install-recommends npm
 # What the viewer's page serves from the npm registry, as pinned.
@@ -60,11 +61,19 @@ for target in "${targets[@]}"; do
     esac
 done
 cp web/site/viewer_page.html "$site/model_viewer.html"
-cp web/site/{viewer_page,panes,file_facts,program_page}.js web/site/index.html "$site/"
+cp web/site/{viewer_page,panes,file_facts,program_page,archive_worker,picture_pixels,picture_worker}.js \
+    web/site/index.html \
+    "$site/"
 # zip.js as one ES module, inflating with the browser's DecompressionStream
 # (and its own JavaScript inflate where that cannot), no WebAssembly.
 zipjs=web/site/node_modules/@zip.js/zip.js
 cp "$zipjs/index-native.min.js" "$site/zip.js"
+# libarchive.js for the other archives: its module, the worker it talks to
+# (started by archive_worker.js) and libarchive with its decompressors as
+# WebAssembly, which the worker loads from beside itself.
+libarchive=web/site/node_modules/libarchive.js
+mkdir -p "$site/libarchive"
+cp "$libarchive"/dist/{libarchive.js,worker-bundle.js,libarchive.wasm} "$site/libarchive/"
 cp docs/web_model_viewer.png docs/web_spheres_add.png docs/web_spheres_alpha.png "$site/pictures/"
 
 # The demo the viewer's page shows until a visitor opens files of their own.
@@ -101,6 +110,23 @@ cp LICENSE "$site/"
         "$(node -p "require('./$zipjs/package.json').version"), under its licence:"
     echo
     cat "$zipjs/LICENSE"
+    echo
+    echo "It opens .7z, .rar, .tar and compressed .tar archives with libarchive.js" \
+        "$(node -p "require('./$libarchive/package.json').version"), under its licence:"
+    echo
+    cat "$libarchive/LICENSE"
+    echo
+    echo "libarchive.js's module carries Comlink $(node -p "require('./web/site/node_modules/comlink/package.json').version"), under its licence:"
+    echo
+    cat web/site/node_modules/comlink/LICENSE
+    echo
+    echo "libarchive.js's libarchive.wasm carries libarchive, zlib, bzip2, liblzma (XZ Utils)"
+    echo "and OpenSSL compiled to WebAssembly. Their licences, as Debian's packages of them"
+    echo "state them:"
+    for package in libarchive13 zlib1g libbz2-1.0 liblzma5 libssl3; do
+        echo
+        cat "/usr/share/doc/$package/copyright"
+    done
 } >"$site/THIRD-PARTY-NOTICES.txt"
 
 if [ -n "$zip" ]; then

@@ -2,8 +2,8 @@
 # Checks the web pages against the desktop programs, in Debian's headless
 # Chromium driven by Playwright (tests/system/web/check.mjs): builds the site
 # (tools/build_web.sh) and a viewer page without szablon.bmp, writes the
-# files the checks hand the viewer (test_files web; ImageMagick converts and
-# zip packs some of them), starts a private Xvfb
+# files the checks hand the viewer (test_files web; ImageMagick converts,
+# cmake's tar, tar and 7z pack some of them), starts a private Xvfb
 # for the desktop frames (frame_grab) and runs the checks, which use the
 # pages as a person does:
 #   - spheres_add and spheres_alpha: the first frame is the desktop's;
@@ -15,12 +15,16 @@
 #     a 4096 x 4096 texture: each frame 1 and stdout the desktop's;
 #   - the error box, without szablon.bmp and for a broken texture dropped,
 #     with the desktop's reason; OK ends the program;
-#   - textures as models come with them (a .zip with the model and a PNG in
-#     subfolders, a folder with a JPEG, an RLE TGA), each frame the desktop's
-#     on that picture made a BMP by ImageMagick; a truncated .zip dropped;
+#   - textures as models come with them (the model and a PNG in subfolders
+#     of a .zip, a .7z, a .tar.gz and a .zip inside a .zip beside a preview
+#     picture, a folder with a JPEG, a JPEG named .bmp, an RLE TGA), each frame
+#     the desktop's on that picture made a BMP by ImageMagick; a truncated
+#     .zip dropped;
 #   - files left out with their line; twenty drops in a row; Save the picture;
-#   - every page at 390 CSS pixels: nothing scrolls sideways; axe-core finds
-#     no serious or critical violation;
+#   - every page on an emulated phone (390 x 844, 3 device pixels to the CSS
+#     pixel, touch): laid out for it, nothing scrolls sideways, controls 44 CSS
+#     pixels tall; axe-core finds no serious or critical violation;
+#   - forty hostile drops (truncated and mutated .7z and .tar.gz among them);
 #   - the zip the build packs, unpacked: its licences, and the viewer runs;
 #   - no page logs a WebGL error, an exception, a failed load or a refusal
 #     of its Content-Security-Policy.
@@ -36,7 +40,7 @@ desktop=$PWD/build
 testdata=$(realpath -m "${SZABLON_TESTDATA:-../shared/testdata}")
 
 source scripts/lib.sh
-install_packages --no-install-recommends chromium nodejs imagemagick
+install_packages --no-install-recommends chromium nodejs imagemagick p7zip-full
 # Node from elsewhere (NodeSource's package) brings its own npm.
 command -v npm >/dev/null || install_packages --no-install-recommends npm
 
@@ -55,12 +59,25 @@ mkdir -p "$work/no-texture-demo"
     convert boat/textures/hull.bmp boat/textures/hull.png
     convert wood/Textures/wood.bmp -quality 85 wood/Textures/wood.jpg
     rm boat/textures/hull.bmp wood/Textures/wood.bmp
+    # A JPEG under a BMP's name, as some sites ship them.
+    mkdir lied
+    cp wood/Model.3ds lied/
+    cp wood/Textures/wood.jpg lied/wood.bmp
     mkdir reference
     for picture in boat/textures/hull.png wood/Textures/wood.jpg crate/crate.tga; do
         name=$(basename "$picture")
         convert "$picture" -auto-orient -type TrueColor "BMP3:reference/${name%.*}.bmp"
     done
-    (cd boat && cmake -E tar cf ../boat.zip --format=zip models textures decoy.bmp)
+    # As downloads come: with a readme.
+    echo "A boat, from a model site." >boat/readme.txt
+    (cd boat && cmake -E tar cf ../boat.zip --format=zip models textures decoy.bmp readme.txt)
+    (cd boat && 7z a -bd -bso0 ../boat.7z models textures decoy.bmp readme.txt)
+    (cd boat && tar czf ../boat.tar.gz models textures decoy.bmp readme.txt)
+    # A download wrapped once more, beside the site's preview picture.
+    mkdir wrapped
+    cp boat.zip wrapped/
+    cp wood/Textures/wood.jpg wrapped/preview.jpg
+    (cd wrapped && cmake -E tar cf ../wrapped.zip --format=zip boat.zip preview.jpg)
     head -c $(($(stat -c %s boat.zip) / 2)) boat.zip >broken.zip
 )
 bash tools/build_web.sh

@@ -4,24 +4,33 @@
 // texture of another format made into the BMP the program reads, decoded by
 // the browser or, for TGA, which browsers do not read, by formats/.
 import createModelFiles from "./model_files.js";
+import {decodeHere} from "./picture_pixels.js";
 
 // Loaded on first use: the demo needs none of it.
 let modelFiles = null;
 
 // Calls `ask` with the bytes copied into the module; null where the module
-// has no room for them.
+// has no room for them. An allocation that fails inside the module aborts
+// it, and an aborted module fails every later call: it is let go, that
+// call answers null as for no room, and the next call makes a new one.
 async function withBytes(bytes, ask) {
   modelFiles = modelFiles || createModelFiles();
-  const module = await modelFiles;
-  const at = module._malloc(Math.max(bytes.length, 1) + 32);
-  if (!at)
-    return null;
+  const loading = modelFiles;
   try {
+    const module = await loading;
+    const at = module._malloc(Math.max(bytes.length, 1) + 32);
+    if (!at)
+      return null;
     module.HEAPU8.set(bytes, at);
     // Room for what the functions hand back through pointers, after the bytes.
-    return ask(module, at, at + Math.ceil(bytes.length / 4) * 4);
-  } finally {
+    const answer = ask(module, at, at + Math.ceil(bytes.length / 4) * 4);
     module._free(at);
+    return answer;
+  } catch (e) {
+    if (modelFiles === loading)
+      modelFiles = null;
+    console.warn("model_files: a new instance after: " + (e && e.message || e));
+    return null;
   }
 }
 
@@ -117,79 +126,39 @@ export async function tgaToBmp(bytes, maxPixelBytes) {
 // transparent pixels). {bytes, width, height}; throws Refused with the
 // browser's reason.
 export async function pictureToBmp(bytes, type, maxPixelBytes) {
-  let bitmap;
-  try {
-    bitmap = await createImageBitmap(new Blob([bytes], {type: type}),
-        {colorSpaceConversion: "none", premultiplyAlpha: "none"});
-  } catch (e) {
-    throw new Refused("the browser cannot decode it (" + e.message + ")");
-  }
-  try {
-    const {width, height} = bitmap;
-    if (width * height * 4 > maxPixelBytes)
-      throw tooLarge(width, height, maxPixelBytes);
-    const rgba = readPixels(bitmap);
-    const made = await withBytes(rgba, function(module, at, out) {
-      const result = module._web_rgba_to_bmp(at, width, height, out);
-      const bmp = module.HEAPU8.slice(result, result + module.HEAP32[out >> 2]);
-      module._web_forget();
-      return bmp;
+  const decoded = await (typeof Worker === "function" ? decodeInWorker : decodeHere)(
+      bytes, type, maxPixelBytes);
+  if (decoded.undecodable)
+    throw new Refused("the browser cannot decode it (" + decoded.undecodable + ")");
+  const {width, height, rgba} = decoded;
+  if (decoded.tooLarge)
+    throw tooLarge(width, height, maxPixelBytes);
+  const made = await withBytes(rgba, function(module, at, out) {
+    const result = module._web_rgba_to_bmp(at, width, height, out);
+    const bmp = module.HEAPU8.slice(result, result + module.HEAP32[out >> 2]);
+    module._web_forget();
+    return bmp;
+  });
+  if (!made)
+    throw new Refused("more than this page can hold");
+  return {bytes: made, width: width, height: height};
+}
+
+// The picture decoded and read back off the page's thread (picture_worker.js),
+// so that a large one leaves the page answering meanwhile.
+function decodeInWorker(bytes, type, maxPixelBytes) {
+  return new Promise(function(resolve, reject) {
+    const worker = new Worker(new URL("./picture_worker.js", import.meta.url), {type: "module"});
+    worker.addEventListener("message", function(event) {
+      worker.terminate();
+      resolve(event.data);
     });
-    if (!made)
-      throw new Refused("more than this page can hold");
-    return {bytes: made, width: width, height: height};
-  } finally {
-    bitmap.close();
-  }
+    worker.addEventListener("error", function(event) {
+      event.preventDefault();
+      worker.terminate();
+      reject(new Error(event.message || "the picture worker stopped"));
+    });
+    worker.postMessage({bytes: bytes, type: type, maxPixelBytes: maxPixelBytes});
+  });
 }
 
-// The bitmap's RGBA, its bottom row first, as the BMP stores it: through a
-// texture of a WebGL context of the page's own, whose upload of an
-// ImageBitmap keeps the bitmap's own unpremultiplied, unconverted colours.
-// Where WebGL cannot take the picture, a 2D canvas reads it, exact for
-// opaque pixels.
-function readPixels(bitmap) {
-  const {width, height} = bitmap;
-  const top = readByWebGL(bitmap) || readBy2D(bitmap);
-  const rgba = new Uint8Array(top.length), row = width * 4;
-  for (let y = 0; y < height; ++y)
-    rgba.set(top.subarray(y * row, (y + 1) * row), (height - 1 - y) * row);
-  return rgba;
-}
-
-// Both give the rows top first: an ImageBitmap's upload ignores
-// UNPACK_FLIP_Y_WEBGL.
-function readByWebGL(bitmap) {
-  const {width, height} = bitmap;
-  const gl = new OffscreenCanvas(1, 1).getContext("webgl2");
-  if (!gl)
-    return null;
-  try {
-    const most = gl.getParameter(gl.MAX_TEXTURE_SIZE);
-    if (width > most || height > most)
-      return null;
-    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
-    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, width, height, 0, gl.RGBA, gl.UNSIGNED_BYTE,
-                  bitmap);
-    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
-    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
-                            gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
-    if (gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE)
-      return null;
-    const rgba = new Uint8Array(width * height * 4);
-    gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
-    return gl.getError() === gl.NO_ERROR ? rgba : null;
-  } finally {
-    // Browsers keep only a few GL contexts; the program's run needs one.
-    const lose = gl.getExtension("WEBGL_lose_context");
-    if (lose)
-      lose.loseContext();
-  }
-}
-
-function readBy2D(bitmap) {
-  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-  const context = canvas.getContext("2d", {willReadFrequently: true});
-  context.drawImage(bitmap, 0, 0);
-  return new Uint8Array(context.getImageData(0, 0, bitmap.width, bitmap.height).data.buffer);
-}

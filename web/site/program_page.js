@@ -79,6 +79,13 @@ var Module = {
       if (files.texture)
         FS.writeFile("szablon.bmp", files.texture.bytes);
       removeRunDependency("szablon files");
+    }).catch(function(e) {
+      // The program never starts without its files (its memory could not
+      // hold them): the run ends here, and says why, not "running" for ever.
+      document.documentElement.dataset.state = "aborted";
+      toViewer(function(run) {
+        run.aborted("its files could not be handed to it (" + (e && e.message || e) + ")");
+      });
     });
   }],
   onExit: function(status) {

@@ -17,13 +17,12 @@ import {pane} from "./panes.js";
 const MAX_FILE_BYTES = 1024 * 1024 * 1024;
 const MAX_PIXEL_BYTES = 512 * 1024 * 1024;
 
-// The textures models name, by ending: a BMP goes to the program as it is;
-// the others become one, decoded by the browser (by type) or by formats/.
+// The textures models name, by ending, with the format each name says; the
+// bytes decide how a texture is read (prepareTexture).
 const TEXTURES = {
-  ".bmp": {format: "BMP"},
-  ".jpg": {format: "JPEG", type: "image/jpeg"}, ".jpeg": {format: "JPEG", type: "image/jpeg"},
-  ".png": {format: "PNG", type: "image/png"}, ".gif": {format: "GIF", type: "image/gif"},
-  ".webp": {format: "WebP", type: "image/webp"}, ".tga": {format: "TGA"},
+  ".bmp": {format: "BMP"}, ".jpg": {format: "JPEG"}, ".jpeg": {format: "JPEG"},
+  ".png": {format: "PNG"}, ".gif": {format: "GIF"}, ".webp": {format: "WebP"},
+  ".tga": {format: "TGA"},
 };
 const ENDINGS = Object.keys(TEXTURES).join(", ");
 
@@ -33,6 +32,7 @@ const status = document.getElementById("status");
 const problem = document.getElementById("problem");
 const demoButton = document.getElementById("demo");
 const saveButton = document.getElementById("save");
+const desktopButton = document.getElementById("desktop");
 
 // What the next run opens as szablon.3ds and as szablon.bmp:
 // {path, bytes, choice} (choice 0: the demo's), the texture with its
@@ -42,6 +42,7 @@ let texture = null;
 let demo = {model: null, texture: null};
 let choices = 0;
 let frame = document.getElementById("program");    // the current run's frame
+let handedFiles = null;   // what the current run was handed: {model, texture}
 let runs = 0;
 
 // The page's own module and what it asks of it, loaded when first needed:
@@ -53,13 +54,42 @@ function facts() {
 const stdout = pane("stdout");
 const stderr = pane("stderr");
 
-// The page's own lines: what it took, what it left out and why.
-function say(text, refused) {
+// The page's own lines: what it took, what it left out and why. `style`:
+// true for a refusal, "aside" for files that are simply not the model's.
+function say(text, style) {
   const item = document.createElement("li");
   item.textContent = text;
-  if (refused)
-    item.className = "refused";
+  if (style)
+    item.className = style === true ? "refused" : style;
   messages.append(item);
+}
+
+// What the page is busy with, said where it takes longer than half a
+// second: reading an archive or a file, decoding a picture. The root's
+// data-busy says it too.
+const busyLine = document.getElementById("busy");
+function sizeText(bytes) {
+  if (bytes >= 1024 * 1024)
+    return (bytes / 1024 / 1024).toFixed(1) + " MiB";
+  return bytes >= 1024 ? Math.ceil(bytes / 1024) + " KiB" : bytes + " bytes";
+}
+async function busy(doing, path, size, work) {
+  const text = doing + " " + path + " (" + sizeText(size) + ")\u2026";
+  const timer = setTimeout(function() {
+    busyLine.textContent = text;
+    busyLine.hidden = false;
+    root.dataset.busy = text;
+  }, 500);
+  try {
+    return await work();
+  } finally {
+    clearTimeout(timer);
+    if (busyLine.textContent === text) {
+      busyLine.hidden = true;
+      busyLine.textContent = "";
+      delete root.dataset.busy;
+    }
+  }
 }
 
 // ---- one run of the program --------------------------------------------
@@ -100,7 +130,14 @@ function start(files) {
     };
   };
   let shown = null;
-  files.then(function(f) { shown = f.texture; });
+  desktopButton.disabled = true;
+  files.then(function(f) {
+    shown = f.texture;
+    if (run === runs) {
+      handedFiles = f;
+      desktopButton.disabled = false;
+    }
+  });
   const handed = {
     files: files,
     out: live(stdout.push),
@@ -227,46 +264,163 @@ function plain(file, path) {
           read: async function() { return new Uint8Array(await file.arrayBuffer()); }};
 }
 
-let zipLibrary = null;
+// The archives the page opens like a folder, by ending: a .zip through
+// zip.js, which reads an entry where the archive's directory says it lies
+// and inflates only the entries read; the others through libarchive.js in a
+// worker of its own, which holds the archive and reads it from its start
+// for each entry.
+const ARCHIVES = [".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz", ".tar.bz2", ".tbz2",
+                  ".tar.xz", ".txz"];
+const ARCHIVE_NAMES = ".zip, .7z, .rar, .tar, .tar.gz";
+function archiveEnding(path) {
+  const name = baseName(path);
+  return ARCHIVES.find(function(e) { return name.endsWith(e) && name.length > e.length; });
+}
 
-// An archive's files, each inflated only when it is read; one the library
-// cannot open, or an encrypted one, is left out with one line.
-async function archiveFiles(archive) {
+// What the first bytes say an archive is, to tell a damaged archive from a
+// file of another kind where the library reads neither.
+async function archiveMagic(blob) {
+  const b = new Uint8Array(await blob.slice(0, 262).arrayBuffer());
+  const starts = function(...bytes) { return bytes.every(function(x, i) { return b[i] === x; }); };
+  if (starts(0x50, 0x4b))
+    return "zip";
+  if (starts(0x37, 0x7a, 0xbc, 0xaf, 0x27, 0x1c))
+    return "7z";
+  if (starts(0x52, 0x61, 0x72, 0x21, 0x1a, 0x07))
+    return "rar";
+  if (starts(0x1f, 0x8b) || starts(0x42, 0x5a, 0x68) || starts(0xfd, 0x37, 0x7a, 0x58, 0x5a))
+    return "compressed";
+  if (String.fromCharCode(...b.subarray(257, 262)) === "ustar")
+    return "tar";
+  return null;
+}
+
+async function unreadable(archive, e) {
+  const why = await archiveMagic(archive.blob).catch(function() { return null; })
+      ? "it is damaged or cut short" : "it is not an archive of a kind this page opens (" +
+        ARCHIVE_NAMES + ")";
+  say(archive.path + ": left out: " + why + (e ? " (" + (e.message || e) + ")" : ""), true);
+  return [];
+}
+
+let zipLibrary = null;
+function zipModule() {
   if (!zipLibrary) {
     zipLibrary = import("./zip.js").then(function(zip) {
       // Its workers would come from blob: addresses, which the page's
-      // policy does not run; the browser's DecompressionStream inflates.
+      // policy does not run; the browser's own streams inflate and deflate.
       zip.configure({useWebWorkers: false});
       return zip;
     });
   }
-  const zip = await zipLibrary;
+  return zipLibrary;
+}
+
+async function zipFiles(archive) {
+  const zip = await zipModule();
   let entries;
   try {
-    const reader = new zip.ZipReader(new zip.BlobReader(archive.file));
+    const reader = new zip.ZipReader(new zip.BlobReader(archive.blob));
     entries = await reader.getEntries();
   } catch (e) {
-    say(archive.path + ": left out: not an archive this page can open (" + e.message + ")", true);
-    return [];
+    return unreadable(archive, e);
   }
-  if (entries.some(function(e) { return e.encrypted; })) {
-    say(archive.path + ": left out: it is encrypted, and this page opens no encrypted archive",
-        true);
-    return [];
-  }
-  // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
-  // not files of the model's.
-  const metadata = function(e) { return /(^|\/)(__MACOSX\/|\._)/.test(e.filename); };
-  return entries.filter(function(e) { return !e.directory && !metadata(e); }).map(function(entry) {
+  if (entries.some(function(e) { return e.encrypted; }))
+    return encrypted(archive);
+  return entries.filter(function(e) { return !e.directory; }).map(function(entry) {
     return {path: archive.path + "/" + entry.filename, size: entry.uncompressedSize,
             read: function() { return entry.getData(new zip.Uint8ArrayWriter()); }};
   });
 }
 
+function encrypted(archive) {
+  say(archive.path + ": left out: it is encrypted, and this page opens no encrypted archive",
+      true);
+  return [];
+}
+
+let archiveLibrary = null;
+
+// `archive.close` is set to let its worker go once the choice is read.
+async function otherFiles(archive) {
+  if (!archiveLibrary) {
+    archiveLibrary = import("./libarchive/libarchive.js").then(function(library) {
+      return library.Archive;
+    });
+  }
+  const Archive = await archiveLibrary;
+  // The worker's failures end the wait for it, whatever call is waiting.
+  let worker = null;
+  const failed = new Promise(function(resolve, reject) {
+    Archive.init({getWorker: function() {
+      worker = new Worker(new URL("./archive_worker.js", import.meta.url), {type: "module"});
+      worker.addEventListener("error", function(event) {
+        event.preventDefault();
+        reject(new Error(event.message || "the archive reader stopped"));
+      });
+      return worker;
+    }});
+  });
+  failed.catch(function() {});
+  const guard = function(promise) { return Promise.race([promise, failed]); };
+  archive.close = function() {
+    if (worker)
+      worker.terminate();
+  };
+  let entries;
+  try {
+    const reader = await guard(Archive.open(archive.blob));
+    if (await guard(reader.hasEncryptedData()))
+      return encrypted(archive);
+    entries = await guard(reader.getFilesArray());
+  } catch (e) {
+    return unreadable(archive, e);
+  }
+  if (entries.length === 0)
+    return unreadable(archive, null);
+  return entries.map(function(entry) {
+    return {path: archive.path + "/" + entry.path + entry.file.name, size: entry.file.size,
+            read: async function() {
+              const file = await guard(entry.file.extract());
+              return new Uint8Array(await file.arrayBuffer());
+            }};
+  });
+}
+
+// An archive's files, each read only when it is read, as a folder's are;
+// an archive among them is opened in turn, one level down, no further.
+// One the library cannot open, or an encrypted one, is left out with one
+// line. `opened` collects the archives, to be closed once the choice is read.
+async function archiveFiles(archive, opened, depth) {
+  opened.push(archive);
+  const found = await busy("Opening the archive", archive.path, archive.blob.size, function() {
+    return (archiveEnding(archive.path) === ".zip" ? zipFiles : otherFiles)(archive);
+  });
+  // A Mac's archiver adds each file's metadata under __MACOSX/ as ._NAME:
+  // not files of the model's.
+  const files = found.filter(function(f) {
+    return !/(^|\/)(__MACOSX\/|\._)/.test(f.path.slice(archive.path.length + 1));
+  });
+  const all = [];
+  for (const f of files) {
+    if (!archiveEnding(f.path) || f.size > MAX_FILE_BYTES) {
+      all.push(f);
+    } else if (depth > 1) {
+      say(f.path + ": left out: an archive in an archive in an archive; this page opens " +
+          "one level down", true);
+    } else {
+      const bytes = await read(f);
+      if (bytes)
+        all.push(...await archiveFiles({path: f.path, blob: new Blob([bytes])}, opened, depth + 1));
+    }
+  }
+  return all;
+}
+
 // The bytes of a file, or null with a line saying why not.
 async function read(file) {
   try {
-    return await file.read();
+    return await busy("Reading", file.path, file.size, file.read);
   } catch (e) {
     say(file.path + ": left out: it cannot be read (" + e.message + ")", true);
     return null;
@@ -284,7 +438,8 @@ function pickTexture(textures, named) {
           return ending(f.path) && stem(baseName(f.path)) === stem(wanted);
         });
     if (hit)
-      return {file: hit, why: "texture: " + hit.path + ", the one the model names (" + named + ")"};
+      return {file: hit, byName: true,
+              why: "texture: " + hit.path + ", the one the model names (" + named + ")"};
   }
   const absent = named ? "; the model names " + named + ", which is not among the files" : "";
   if (textures.length === 1)
@@ -293,21 +448,63 @@ function pickTexture(textures, named) {
       (absent || "; the model names no texture")};
 }
 
+// What a picture's bytes say it is, whatever its name says: the signature
+// each format starts with, or a TGA's footer; null where there is none. A
+// BMP goes to the program as it is; the others become one, decoded by the
+// browser (by type) or, for TGA, by formats/.
+const BROWSER_TYPES = {JPEG: "image/jpeg", PNG: "image/png", GIF: "image/gif",
+                       WebP: "image/webp"};
+function pictureFormat(bytes) {
+  const at = function(offset, text) {
+    return Array.from(text).every(function(c, i) {
+      return bytes[offset + i] === c.charCodeAt(0);
+    });
+  };
+  if (at(0, "BM"))
+    return "BMP";
+  if (at(0, "\xff\xd8\xff"))
+    return "JPEG";
+  if (at(0, "\x89PNG\r\n\x1a\n"))
+    return "PNG";
+  if (at(0, "GIF87a") || at(0, "GIF89a"))
+    return "GIF";
+  if (at(0, "RIFF") && at(8, "WEBP"))
+    return "WebP";
+  if (bytes.length >= 44 && at(bytes.length - 18, "TRUEVISION-XFILE.\0"))
+    return "TGA";
+  return null;
+}
+
 // A texture as the program reads it: a BMP as it is, any other made into
-// one. Throws Refused with the reason.
+// one, each decoded as what its bytes are. A file with no signature is a
+// TGA where formats/ takes its header as one, else what its name says.
+// Throws Refused with the reason.
 async function prepareTexture(file, bytes) {
-  const {bmpPicture, tgaToBmp, pictureToBmp} = await facts();
-  const kind = TEXTURES[ending(file.path)];
-  let made;
-  if (kind.format === "BMP") {
+  const {bmpPicture, tgaToBmp, pictureToBmp, Refused} = await facts();
+  const named = TEXTURES[ending(file.path)].format;
+  let format = pictureFormat(bytes);
+  let made = null;
+  if (!format && named !== "TGA") {
+    try {
+      made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
+      format = "TGA";
+    } catch (e) {
+      if (!(e instanceof Refused))
+        throw e;
+    }
+  }
+  format = format || named;
+  if (made) {
+    // decoded above
+  } else if (format === "BMP") {
     const picture = await bmpPicture(bytes, MAX_PIXEL_BYTES);
     made = {bytes: bytes, width: picture && picture.width, height: picture && picture.height};
-  } else if (kind.format === "TGA") {
+  } else if (format === "TGA") {
     made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
   } else {
-    made = await pictureToBmp(bytes, kind.type, MAX_PIXEL_BYTES);
+    made = await pictureToBmp(bytes, BROWSER_TYPES[format], MAX_PIXEL_BYTES);
   }
-  return {path: file.path, bytes: made.bytes, format: kind.format, width: made.width,
+  return {path: file.path, bytes: made.bytes, format: format, named: named, width: made.width,
           height: made.height, notes: made.notes};
 }
 
@@ -332,10 +529,22 @@ async function open(given) {
   if (given.length === 0)
     return;
   messages.textContent = "";
+  const archives = [];
+  try {
+    await openFiles(given, archives);
+  } finally {
+    for (const archive of archives) {
+      if (archive.close)
+        archive.close();
+    }
+  }
+}
+
+async function openFiles(given, archives) {
   const files = [];
   for (const f of given) {
-    if (ending(f.path) === ".zip")
-      files.push(...await archiveFiles(f));
+    if (archiveEnding(f.path) && f.file.size <= MAX_FILE_BYTES)
+      files.push(...await archiveFiles({path: f.path, blob: f.file}, archives, 1));
     else
       files.push(plain(f.file, f.path));
   }
@@ -353,13 +562,27 @@ async function open(given) {
   }
   models.sort(byPath);
   textures.sort(byPath);
-  if (others.length > 0) {
-    say("left out, neither a model (.3ds) nor a texture (" + ENDINGS + "): " + paths(others),
-        true);
+  // Said last, once, after what was used: every download has some.
+  const sayOthers = function() {
+    if (others.length > 0) {
+      say("not used, neither a model (.3ds) nor a texture (" + ENDINGS + "): " +
+          paths(others), "aside");
+    }
+  };
+  // A download of textures alone, said before its texture is shown on
+  // another model.
+  const download = given.some(function(f) {
+    return archiveEnding(f.path) || /[\\/]/.test(f.path);
+  });
+  if (download && models.length === 0 && textures.length > 0) {
+    const tops = [...new Set(given.map(function(f) { return f.path.split(/[\\/]/)[0]; }))];
+    say(tops.join(", ") + " " + (tops.length > 1 ? "hold" : "holds") + " no model (.3ds): " +
+        "its texture is shown on " + (model ? (model.choice === 0 ? "the demo's model" :
+        "your last model, " + model.path) : "no model (the program draws nothing)"));
   }
 
   const choice = choices + 1;
-  let newModel = null, newTexture = null, textureRefused = false;
+  let newModel = null, newTexture = null, textureRefused = false, byName = false;
   if (models.length > 0) {
     const bytes = await read(models[0]);
     if (bytes) {
@@ -373,12 +596,18 @@ async function open(given) {
   const names = named ? await (await facts()).textureNames(named.bytes) : [];
   if (textures.length > 0) {
     const pick = pickTexture(textures, names[0]);
+    byName = Boolean(pick.byName);
     const bytes = await read(pick.file);
     if (bytes) {
       try {
-        newTexture = await prepareTexture(pick.file, bytes);
+        newTexture = await busy("Decoding the picture", pick.file.path, bytes.length,
+                                function() { return prepareTexture(pick.file, bytes); });
         newTexture.choice = choice;
         say(pick.why);
+        if (newTexture.format !== newTexture.named) {
+          say(pick.file.path + ": its name says " + newTexture.named + ", its bytes are " +
+              newTexture.format + "; read as " + newTexture.format);
+        }
         // What the reader found wrong in a picture it decoded anyway.
         if (newTexture.notes)
           say(pick.file.path + ": " + newTexture.notes, true);
@@ -398,6 +627,20 @@ async function open(given) {
     say("the model names " + names[0] + ", which is not among the files; it is shown with " +
         "the texture " + texture.path + " (" + origin(texture) + ")");
   }
+  // The program reads one szablon.bmp and draws it over every material.
+  const distinct = names.filter(function(n, i) {
+    return names.findIndex(function(m) { return baseName(m) === baseName(n); }) === i;
+  });
+  const shown = textureRefused ? null : newTexture || texture;
+  if (newModel && distinct.length > 1 && shown) {
+    if (!newTexture)
+      byName = baseName(shown.path) === baseName(names[0]);
+    say("the model's materials name " + distinct.length + " textures, " + distinct.join(", ") +
+        "; the program draws one texture over the whole model, as the desktop program draws " +
+        "szablon.bmp: " + shown.path + ", " + (byName ? "the one the first material names"
+                                                      : "as the first material's is not here"));
+  }
+  sayOthers();
   if (!newModel && !newTexture && !textureRefused)
     return;  // the run goes on as it was
   choices = choice;
@@ -407,12 +650,18 @@ async function open(given) {
 }
 
 // One choice at a time, in the order made: a drop while the last is still
-// being read waits for it. Whatever goes wrong is said, and the run goes on.
-// The root's data-handled counts the picks and drops read to the end.
+// being read waits for it. A choice takes its place when it is made, even
+// where its files (a dropped folder being walked) are still a promise.
+// Whatever goes wrong is said, and the run goes on. The root's
+// data-handled counts the picks and drops read to the end.
 let opening = Promise.resolve();
 let handled = 0;
+let made = 0;
 function choose(given) {
-  opening = opening.then(function() { return open(given); }).catch(function(e) {
+  ++made;
+  const files = Promise.resolve(given);
+  files.catch(function() {});  // said in its turn, below
+  opening = opening.then(function() { return files; }).then(open).catch(function(e) {
     say("These files could not be opened: " + (e && e.message || e), true);
   }).then(function() {
     root.dataset.handled = ++handled;
@@ -431,37 +680,45 @@ for (const id of ["files", "folder"]) {
   });
 }
 
-// A dropped folder comes as an entry to walk, not as its files.
+// A dropped folder comes as an entry to walk, not as its files. A file or
+// folder the browser will not read fails the whole choice, with its name:
+// half a folder would be shown as if it were all of it.
 function entryFiles(entry) {
+  const path = entry.fullPath.replace(/^\//, "");
+  const failed = function(reject) {
+    return function(e) {
+      reject(new Error(path + " cannot be read (" + (e && e.message || e) + ")"));
+    };
+  };
   if (entry.isFile)
-    return new Promise(function(resolve) {
-      entry.file(function(f) {
-        resolve([{file: f, path: entry.fullPath.replace(/^\//, "")}]);
-      }, function() { resolve([]); });
+    return new Promise(function(resolve, reject) {
+      entry.file(function(f) { resolve([{file: f, path: path}]); }, failed(reject));
     });
-  return new Promise(function(resolve) {
+  return new Promise(function(resolve, reject) {
     const reader = entry.createReader(), found = [];
     (function more() {
-      reader.readEntries(async function(batch) {
+      reader.readEntries(function(batch) {
         if (batch.length === 0)
           return resolve(found);
-        for (const e of batch)
-          found.push(...await entryFiles(e));
-        more();
-      }, function() { resolve(found); });
+        Promise.all(batch.map(entryFiles)).then(function(lists) {
+          for (const list of lists)
+            found.push(...list);
+          more();
+        }, reject);
+      }, failed(reject));
     })();
   });
 }
 
-async function dropped(transfer) {
+// The dropped files, or a promise of them where folders are to be walked.
+function dropped(transfer) {
   // The entries are only to be had while the drop is being handled.
   const entries = Array.from(transfer.items || [])
       .map(function(item) { return item.webkitGetAsEntry ? item.webkitGetAsEntry() : null; });
   if (entries.length > 0 && entries.every(Boolean)) {
-    const files = [];
-    for (const e of entries)
-      files.push(...await entryFiles(e));
-    return files;
+    return Promise.all(entries.map(entryFiles)).then(function(lists) {
+      return [].concat(...lists);
+    });
   }
   return Array.from(transfer.files).map(function(f) { return {file: f, path: f.name}; });
 }
@@ -477,7 +734,7 @@ function dragged(type, event) {
     document.body.classList.remove("dragging");
   else if (type === "drop") {
     document.body.classList.remove("dragging");
-    dropped(event.dataTransfer).then(choose);
+    choose(dropped(event.dataTransfer));
   }
 }
 for (const type of ["dragenter", "dragover", "dragleave", "drop"])
@@ -493,21 +750,43 @@ demoButton.addEventListener("click", function() {
   start();
 });
 
+// The two files exactly as this run was handed them, szablon.3ds and
+// szablon.bmp, in one .zip named after the model: the desktop model_viewer
+// run in a folder of them draws what the page draws.
+desktopButton.addEventListener("click", async function() {
+  const files = handedFiles;
+  if (!files)
+    return;
+  const zip = await zipModule();
+  const writer = new zip.ZipWriter(new zip.BlobWriter("application/zip"));
+  if (files.model)
+    await writer.add("szablon.3ds", new zip.Uint8ArrayReader(files.model.bytes));
+  if (files.texture)
+    await writer.add("szablon.bmp", new zip.Uint8ArrayReader(files.texture.bytes));
+  const blob = await writer.close();
+  // In the model's own case: a name the visitor knows.
+  download(blob, stem(files.model ? files.model.path.split(/[\\/]/).pop() : "model_viewer") +
+           ".zip");
+});
+
+function download(blob, name) {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(function() { URL.revokeObjectURL(link.href); }, 60000);
+}
+
 // The frame shown, at the canvas's own pixels, named after the model.
 saveButton.addEventListener("click", function() {
   const canvas = frame.contentDocument && frame.contentDocument.getElementById("canvas");
   if (!canvas)
     return;
   canvas.toBlob(function(blob) {
-    if (!blob)
-      return;
-    const link = document.createElement("a");
-    link.href = URL.createObjectURL(blob);
-    link.download = stem(model ? baseName(model.path) : "model_viewer") + ".png";
-    document.body.append(link);
-    link.click();
-    link.remove();
-    setTimeout(function() { URL.revokeObjectURL(link.href); }, 60000);
+    if (blob)
+      download(blob, stem(model ? baseName(model.path) : "model_viewer") + ".png");
   }, "image/png");
 });
 
@@ -528,16 +807,24 @@ const demoFiles = Promise.all([demoFile("szablon.3ds"), demoFile("szablon.bmp")]
   .then(function([m, t]) {
     if (t)
       t.format = "BMP";
-    demo.model = model = m;
-    demo.texture = texture = t;
+    demo.model = m;
+    demo.texture = t;
+    // On a slow connection the visitor may have chosen files first: theirs stay.
+    if (choices === 0) {
+      model = m;
+      texture = t;
+    }
     return {model: m, texture: t};
   }, function() {
     return {model: null, texture: null};
   });
 start(demoFiles);
 demoFiles.then(function() {
+  if (made !== 0)
+    return;
   showStatus();
   const held = [model && "szablon.3ds", texture && "szablon.bmp"].filter(Boolean);
   say("The demo: " + (held.length ? held.join(" and ") : "no files") + ". Open or drop your own " +
-      "model (.3ds) and its texture (" + ENDINGS + "), a folder or a .zip, to see them instead.");
+      "model (.3ds) and its texture (" + ENDINGS + "), a folder or an archive (" +
+      ARCHIVE_NAMES + "), to see them instead.");
 });

@@ -4,6 +4,7 @@
 //   node check.mjs --site DIR --no-texture-site DIR --zip-site DIR --files DIR
 //                  --desktop BUILD --testdata DIR --out DIR [--only ID]
 // Prints one line per check and "N passed, M failed"; exits 1 on a failure.
+import { spawnSync } from "node:child_process";
 import fs from "node:fs";
 import { createRequire } from "node:module";
 import path from "node:path";
@@ -67,7 +68,10 @@ const felsSaid = [/^model: fels\.3ds$/, /^texture: rgb24\.bmp$/];
 const exactly = (text) => new RegExp(`^${text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&")}$`);
 const namedSaid = (folder = "") => [
     exactly(`model: ${folder}named.3ds`),
-    exactly(`texture: ${folder}brick.bmp, the one the model names (maps\\Brick.JPG)`)];
+    exactly(`texture: ${folder}brick.bmp, the one the model names (maps\\Brick.JPG)`),
+    exactly("the model's materials name 2 textures, maps\\Brick.JPG, Alpha.bmp; the program " +
+            "draws one texture over the whole model, as the desktop program draws szablon.bmp: " +
+            `${folder}brick.bmp, the one the first material names`)];
 // Textures as models come with them, each against the desktop program given
 // the same picture as a BMP by ImageMagick (`bmp`): the model and the
 // texture it names in subfolders, in a .zip beside a decoy BMP that comes
@@ -75,25 +79,51 @@ const namedSaid = (folder = "") => [
 // the texture's paths as the page says them, the name the model gives, the
 // picture as the status line has it.
 const at = (...names) => path.join(files, ...names);
+// Files neither model nor texture: one line, after what was used.
+const unused = (paths) => "not used, neither a model (.3ds) nor a texture (.bmp, .jpg, " +
+    `.jpeg, .png, .gif, .webp, .tga): ${paths}`;
 const textured = [
     { id: "zip-png", name: "a .zip dropped: its model and the PNG it names in subfolders",
       act: (p) => drop(p, [at("boat.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
       shown: ["boat.zip/models/boat.3ds", "boat.zip/textures/hull.png", "MAPS\\Hull.PNG",
-              "PNG 64 \u00d7 64"] },
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.zip/readme.txt")] },
+    { id: "7z-png", name: "a .7z dropped: its model and the PNG it names in subfolders",
+      act: (p) => drop(p, [at("boat.7z")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["boat.7z/models/boat.3ds", "boat.7z/textures/hull.png", "MAPS\\Hull.PNG",
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.7z/readme.txt")] },
+    { id: "tar-gz-png", name: "a .tar.gz picked: its model and the PNG it names in subfolders",
+      act: (p) => pick(p, [at("boat.tar.gz")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["boat.tar.gz/models/boat.3ds", "boat.tar.gz/textures/hull.png", "MAPS\\Hull.PNG",
+              "PNG 64 \u00d7 64"],
+      also: [unused("boat.tar.gz/readme.txt")] },
+    { id: "zip-in-zip",
+      name: "a .zip in a .zip beside a preview picture, dropped: opened one level down",
+      act: (p) => drop(p, [at("wrapped.zip")]), model: "boat/models/boat.3ds", bmp: "hull.bmp",
+      shown: ["wrapped.zip/boat.zip/models/boat.3ds", "wrapped.zip/boat.zip/textures/hull.png",
+              "MAPS\\Hull.PNG", "PNG 64 \u00d7 64"],
+      also: [unused("wrapped.zip/boat.zip/readme.txt")] },
     { id: "folder-jpeg",
       name: "a folder picked: the JPEG its model names, in a folder of another case",
       act: (p) => pickFolder(p, at("wood")), model: "wood/Model.3ds", bmp: "wood.bmp",
+      forDesktop: "Model.zip",
       shown: ["wood/Model.3ds", "wood/Textures/wood.jpg", "TEXTURES\\WOOD.JPG",
               "JPEG 128 \u00d7 128"] },
+    { id: "lying-ending", name: "a model and a JPEG named .bmp picked: read as a JPEG, said",
+      act: (p) => pick(p, [at("lied/Model.3ds"), at("lied/wood.bmp")]),
+      model: "wood/Model.3ds", bmp: "wood.bmp",
+      shown: ["Model.3ds", "wood.bmp", "TEXTURES\\WOOD.JPG", "JPEG 128 \u00d7 128"],
+      also: ["wood.bmp: its name says BMP, its bytes are JPEG; read as JPEG"] },
     { id: "picked-tga", name: "a model and its RLE TGA picked",
       act: (p) => pick(p, [at("crate/crate.3ds"), at("crate/crate.tga")]),
       model: "crate/crate.3ds", bmp: "crate.bmp",
       shown: ["crate.3ds", "crate.tga", "crate.tga", "TGA 64 \u00d7 64"] },
-].map(({ shown: [model, texture, named, picture], ...c }) => ({
+].map(({ shown: [model, texture, named, picture], also = [], ...c }) => ({
     ...c,
     pair: { model: at(c.model), texture: at("reference", c.bmp) },
     say: [exactly(`model: ${model}`),
-          exactly(`texture: ${texture}, the one the model names (${named})`)],
+          exactly(`texture: ${texture}, the one the model names (${named})`), ...also.map(exactly)],
     status: exactly(`Shown: model ${model} (your choice); texture ${texture}, ${picture} ` +
                     "(your choice)."),
 }));
@@ -175,7 +205,34 @@ async function frameCheck(browser, base, c) {
     }
     if (c.save)
         said.push(await expectSaved(page, c.save));
+    if (c.forDesktop)
+        said.push(await expectForDesktop(page, c.forDesktop));
     return said.join("; ");
+}
+
+// Save for the desktop program: a .zip named after the model, whose
+// szablon.3ds and szablon.bmp the desktop viewer shows as the page does.
+async function expectForDesktop(page, name) {
+    const [download] = await Promise.all([
+        page.waitForEvent("download", { timeout: DEADLINE_MS }),
+        page.getByRole("button", { name: "Save for the desktop program" }).click(),
+    ]);
+    if (download.suggestedFilename() !== name)
+        throw new Error(`saved as ${download.suggestedFilename()}, not ${name}`);
+    const folder = path.join(out, "for-desktop");
+    fs.rmSync(folder, { recursive: true, force: true });
+    fs.mkdirSync(folder);
+    await download.saveAs(path.join(folder, name));
+    const unpacked = spawnSync("cmake", ["-E", "tar", "xf", name], { cwd: folder });
+    if (unpacked.status !== 0)
+        throw new Error(`${name} does not unpack: ${unpacked.stderr}`);
+    const held = fs.readdirSync(folder).filter((f) => f !== name).sort();
+    if (String(held) !== "szablon.3ds,szablon.bmp")
+        throw new Error(`${name} holds ${held.join(", ")}`);
+    const reference = await viewer({ model: path.join(folder, "szablon.3ds"),
+                                     texture: path.join(folder, "szablon.bmp") }, 1);
+    return `saved ${name}; the desktop on its files: ` +
+        expectFrame(await canvasShot(page), reference.frame, out, "for-desktop");
 }
 
 // Save the picture: a PNG named after the model, the frame shown exactly.
@@ -276,10 +333,10 @@ const refusals = [
     { id: "refused-notes",
       name: "a file neither model nor texture dropped: left out with its line, the page works",
       file: notes,
-      line: /^left out, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
+      line: /^not used, neither a model \(\.3ds\) nor a texture \(\.bmp, .*\.tga\): notes\.txt$/ },
     { id: "refused-zip", name: "a truncated .zip dropped: one line, the page works",
       file: path.join(files, "broken.zip"),
-      line: /^broken\.zip: left out: not an archive this page can open \(.+\)$/ },
+      line: /^broken\.zip: left out: it is damaged or cut short \(.+\)$/ },
     { id: "refused-too-large",
       name: "a 16384 x 16384 texture dropped: its line, the program without a texture",
       file: path.join(files, "too-large.bmp"), box: true,
@@ -336,20 +393,29 @@ async function twentyDrops(browser, base) {
 
 // Files a visitor drops by mistake, or that came broken: empty ones, a
 // model named as a picture and the other way round, pictures that are not
-// what their ending says, a truncated archive, and the demo's model and
-// texture with bytes changed at random (the same each run).
+// what their ending says, truncated archives, and the demo's model and
+// texture and a .7z and a .tar.gz of a model with bytes changed at random
+// (the same each run).
 function hostileFiles() {
     const folder = path.join(out, "hostile");
     fs.mkdirSync(folder, { recursive: true });
     const model = fs.readFileSync(demo.model), texture = fs.readFileSync(demo.texture);
+    const sevenZip = fs.readFileSync(path.join(files, "boat.7z"));
+    const tarGz = fs.readFileSync(path.join(files, "boat.tar.gz"));
     const made = [["empty.3ds", ""], ["empty.bmp", ""], ["empty.tga", ""], ["empty.png", ""],
                    ["model.bmp", model], ["texture.3ds", texture], ["model.tga", model],
                    ["not-a.png", "not a picture"], ["not-a.jpg", texture.subarray(0, 100)],
-                   ["not-a.gif", "GIF89a"], ["not-a.webp", model.subarray(0, 64)]];
+                   ["not-a.gif", "GIF89a"], ["not-a.webp", model.subarray(0, 64)],
+                   ["truncated.7z", sevenZip.subarray(0, sevenZip.length >> 1)],
+                   ["truncated.tar.gz", tarGz.subarray(0, tarGz.length >> 1)],
+                   ["model.7z", model]];
     let seed = 12345;
     const random = (n) => (seed = (Math.imul(seed, 1103515245) + 12345) >>> 0) % n;
+    const kinds = [[".3ds", model], [".bmp", texture], [".3ds", model], [".bmp", texture],
+                   [".7z", sevenZip], [".tar.gz", tarGz]];
     for (let i = 0; made.length < 39; ++i) {
-        const [name, bytes] = i % 2 ? [`mutated-${i}.bmp`, texture] : [`mutated-${i}.3ds`, model];
+        const [ending, bytes] = kinds[i % kinds.length];
+        const name = `mutated-${i}${ending}`;
         const copy = Buffer.from(bytes);
         // Headers and counts are where a reader goes wrong: mostly the first bytes.
         for (let k = 0; k < 6; ++k)
@@ -406,34 +472,53 @@ async function index(browser, base) {
 
 const axe = fs.readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
 
-// At 390 CSS pixels, a phone's width: nothing scrolls sideways, a program's
-// canvas shows at the width there is at 4:3 and draws at that size; axe
-// finds nothing serious or critical; the policy refuses nothing (lib.mjs).
+// As a phone shows them (390 x 844 CSS pixels, 3 device pixels each, a
+// mobile browser with touch, whose layout the viewport tag decides): laid out
+// 390 wide at scale 1, so text is at its CSS size; nothing scrolls sideways;
+// a program's canvas shows at the width there is at 4:3 and draws at that
+// size times the pixel ratio; every control is at least 44 CSS pixels tall;
+// axe finds nothing serious or critical; the policy refuses nothing (lib.mjs).
+const PHONE = { width: 390, height: 844 };
 async function phone(browser, base) {
     const said = [];
     for (const name of ["index.html", "model_viewer.html", "spheres_add.html",
                         "spheres_alpha.html"]) {
-        const page = await openPage(browser, base + site(name + "?frames=1"), 1,
-                                    { width: 390, height: 844 });
+        const page = await openPage(browser, base + site(name + "?frames=1"), 3, PHONE,
+                                    { isMobile: true, hasTouch: true });
         const program = name !== "index.html";
         if (program) {
             await waitFor(page, "to draw its frame",
                           () => document.documentElement.dataset.state === "stopped");
         }
-        const wide = await page.evaluate(() => document.documentElement.scrollWidth);
-        if (wide > 390)
-            throw new Error(`${name} is ${wide} CSS pixels wide`);
+        const layout = await page.evaluate(() => ({
+            inner: innerWidth, scale: visualViewport.scale,
+            wide: document.documentElement.scrollWidth,
+            font: getComputedStyle(document.body).fontSize,
+            small: Array.from(document.querySelectorAll("button, input, select, textarea"))
+                .filter((e) => e.offsetParent !== null && e.getBoundingClientRect().height < 44)
+                .map((e) => `${e.id || e.tagName} ${e.getBoundingClientRect().height} px`),
+        }));
+        if (layout.inner !== PHONE.width || layout.scale !== 1)
+            throw new Error(`${name} is laid out ${layout.inner} wide at scale ${layout.scale}`);
+        if (layout.wide > PHONE.width)
+            throw new Error(`${name} is ${layout.wide} CSS pixels wide`);
+        const css = fs.readFileSync(path.join(dirs.site, name), "utf8");
+        const font = /body \{[^}]*font: (\d+px)/.exec(css)?.[1];
+        if (layout.font !== font)
+            throw new Error(`${name}: body text at ${layout.font}, its style says ${font}`);
+        if (layout.small.length)
+            throw new Error(`${name}: controls under 44 CSS pixels: ${layout.small.join(", ")}`);
         const canvas = program &&
             (name === "model_viewer.html" ? page.frameLocator("#program") : page).locator("canvas");
-        // Drawn at the size shown, at 4:3, at most `most` wide.
+        // Drawn at the size shown times the pixel ratio, at 4:3, at most `most` wide.
         const expectCanvas = async (most) => {
             const [w, h, cw, ch] = await canvas.evaluate(
                 (c) => [c.width, c.height, c.clientWidth, c.clientHeight]);
-            if (w !== cw || h !== ch || cw > most || ch !== Math.floor(cw * 3 / 4))
+            if (w !== cw * 3 || h !== ch * 3 || cw > most || ch !== Math.floor(cw * 3 / 4))
                 throw new Error(`${name}: a canvas of ${w} x ${h} shown at ${cw} x ${ch}`);
         };
         if (program)
-            await expectCanvas(390);
+            await expectCanvas(PHONE.width);
         await page.evaluate(axe);
         const found = await page.evaluate(async () =>
             (await window.axe.run(document, { iframes: false })).violations
@@ -451,7 +536,8 @@ async function phone(browser, base) {
         }
         said.push(name);
     }
-    return `${said.join(", ")}: no sideways scrolling, the canvas at the width there is, ` +
+    return `${said.join(", ")}: laid out 390 wide at scale 1, text at its CSS size, no ` +
+        "sideways scrolling, controls 44 CSS pixels tall, the canvas at the width there is, " +
         "and at 640 x 480 once the page is wide; axe: no serious or critical violation";
 }
 
@@ -466,13 +552,13 @@ async function releasedSite(browser, base) {
             throw new Error(`the zip lacks ${file}`);
     }
     const notices = fs.readFileSync(path.join(folder, "THIRD-PARTY-NOTICES.txt"), "utf8");
-    for (const carried of ["Emscripten", "zip.js"]) {
+    for (const carried of ["Emscripten", "zip.js", "libarchive.js", "libarchive", "OpenSSL"]) {
         if (!notices.includes(carried))
             throw new Error(`THIRD-PARTY-NOTICES.txt does not name ${carried}`);
     }
     const page = await openPage(browser, base + "/zip/model_viewer.html?frames=1");
     await expectRun(page, 1, "stopped");
-    return "LICENSE and the notices (Emscripten, zip.js) beside the pages; the viewer's demo " +
+    return "LICENSE and the notices (Emscripten, zip.js, libarchive.js) beside the pages; the viewer's demo " +
         "runs from it";
 }
 
@@ -492,7 +578,7 @@ const checks = [
     { id: "hostile-drops", name: "forty hostile drops in one visit: every run comes to rest",
       run: hostileDrops },
     { id: "index", name: "index.html: its pictures and links", run: index },
-    { id: "phone", name: "every page at 390 CSS pixels, audited by axe-core", run: phone },
+    { id: "phone", name: "every page on an emulated phone, audited by axe-core", run: phone },
     { id: "zip", name: "the site's zip, unpacked and served", run: releasedSite },
 ];
 

@@ -70,8 +70,9 @@ export const opened = [];
 // collected in page.problems: WebGL errors and warnings, any console error,
 // uncaught exceptions, failed loads and anything the Content-Security-Policy
 // refused, in the page or its frames.
-export async function openPage(browser, url, scale = 1, viewport = { width: 1280, height: 1000 }) {
-    const context = await browser.newContext({ viewport, deviceScaleFactor: scale });
+export async function openPage(browser, url, scale = 1, viewport = { width: 1280, height: 1000 },
+                               device = {}) {
+    const context = await browser.newContext({ viewport, deviceScaleFactor: scale, ...device });
     await context.addInitScript(() => document.addEventListener("securitypolicyviolation", (e) =>
         console.error(`Content-Security-Policy: ${e.violatedDirective} refused ${e.blockedURI}`)));
     const page = await context.newPage();
