@@ -371,6 +371,8 @@ TEST(MemoryAndFile, GiveTheSameResultOnTheCorpusAndAcrossTheFilesWindow)
         for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, CURSOR_WINDOW - 1, CURSOR_WINDOW,
                            CURSOR_WINDOW + 1, CURSOR_WINDOW + 5, 3 * CURSOR_WINDOW + 2,
                            whole.size() - 1, whole.size()}) {
+            if (cut > whole.size())
+                continue;
             const std::string path = test_support::temp_path(std::to_string(cut) + "-" + name);
             ASSERT_TRUE(write_file(path, std::vector<uint8_t>(whole.begin(), whole.begin() + cut)));
             expect_same_from_memory_and_file(path);
