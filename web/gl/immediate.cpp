@@ -6,6 +6,7 @@
 // across them as on the desktop; flat shading gives every corner of a
 // piece the colour of the vertex OpenGL names for it.
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "layer.h"
@@ -13,19 +14,16 @@
 
 namespace {
 
-struct vertex {
-    float x, y, z;
-    float s, t;
-    colour c;
-};
-
 colour current{1, 1, 1, 1};
+// The current colour as a vertex carries it, clamped to bytes once per glColor.
+unsigned char current_bytes[4] = {255, 255, 255, 255};
 float normal[3] = {0, 0, 1};
 float texcoord[2] = {0, 0};
 
 bool primitive_open = false;
 GLenum mode = GL_POINTS;
-std::vector<vertex> gathered;
+// The vertices as WebGL takes them: what most primitives draw as they are.
+std::vector<drawn_vertex> gathered;
 std::vector<drawn_vertex> out;
 
 unsigned char byte_of(float v)
@@ -36,15 +34,19 @@ unsigned char byte_of(float v)
 void set_colour(colour c)
 {
     current = c;
+    current_bytes[0] = byte_of(c.r);
+    current_bytes[1] = byte_of(c.g);
+    current_bytes[2] = byte_of(c.b);
+    current_bytes[3] = byte_of(c.a);
     colour_changed(c);
 }
 
 // Appends gathered[i] as drawn, coloured as gathered[provoking] where flat.
 void emit(size_t i, size_t provoking, bool flat)
 {
-    const vertex& v = gathered[i];
-    const colour& c = gathered[flat ? provoking : i].c;
-    out.push_back({v.x, v.y, v.z, v.s, v.t, {byte_of(c.r), byte_of(c.g), byte_of(c.b), byte_of(c.a)}});
+    out.push_back(gathered[i]);
+    if (flat)
+        std::memcpy(out.back().rgba, gathered[provoking].rgba, 4);
 }
 
 void triangle(size_t a, size_t b, size_t c, size_t provoking, bool flat)
@@ -229,12 +231,17 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
     LISTED(glVertex3f(x, y, z));
     if (!primitive_open)
         return;
-    colour c = clamped(current);
+    gathered.push_back({x, y, z, texcoord[0], texcoord[1],
+                        {current_bytes[0], current_bytes[1], current_bytes[2], current_bytes[3]}});
     if (lighting_on()) {
         const float p[3] = {x, y, z};
-        c = lit_colour(p, normal, current);
+        const colour c = lit_colour(p, normal, current);
+        unsigned char* rgba = gathered.back().rgba;
+        rgba[0] = byte_of(c.r);
+        rgba[1] = byte_of(c.g);
+        rgba[2] = byte_of(c.b);
+        rgba[3] = byte_of(c.a);
     }
-    gathered.push_back({x, y, z, texcoord[0], texcoord[1], c});
 }
 
 void glVertex2f(GLfloat x, GLfloat y)
@@ -280,7 +287,7 @@ void glEnd()
     primitive_open = false;
     if (texturing_on() && !texture_matrix_is_identity()) {
         const float* m = texture_matrix();
-        for (vertex& v : gathered) {
+        for (drawn_vertex& v : gathered) {
             const float p[4] = {v.s, v.t, 0, 1};
             float q[4];
             transform_point(m, p, q);
@@ -288,7 +295,16 @@ void glEnd()
             v.t = q[1] / q[3];
         }
     }
-    const GLenum drawn = assemble(current_fragment_state().flat);
+    const bool flat = current_fragment_state().flat;
+    // Independent triangles, lines and points go as they came.
+    if (!flat && (mode == GL_TRIANGLES || mode == GL_LINES || mode == GL_POINTS)) {
+        const size_t per = mode == GL_TRIANGLES ? 3 : mode == GL_LINES ? 2 : 1;
+        const size_t whole = gathered.size() / per * per;
+        if (whole > 0)
+            draw_vertices(mode, gathered.data(), static_cast<int>(whole));
+        return;
+    }
+    const GLenum drawn = assemble(flat);
     if (!out.empty())
         draw_vertices(drawn, out.data(), static_cast<int>(out.size()));
 }
