@@ -1,7 +1,7 @@
-// The viewer page's first frame against a bare WebGL page's: each loaded
-// in a fresh browser context (nothing cached), the two alternating, from
-// navigation to the moment the page says it is stopped at its first frame
-// (the viewer page with ?frames=1). Prints the ratio line of the comparison
+// The viewer page's and spheres_add.html's first frames against a bare
+// WebGL page's: each loaded in a fresh browser context (nothing cached),
+// the three in turns, from navigation to the moment the page says it is
+// stopped at its first frame (?frames=1). Prints a ratio line for each page
 // as the other benchmarks do.
 //   node bench/web/first_frame.mjs --site=DIR [--count=N] [--tsv=FILE]
 import fs from "node:fs";
@@ -51,18 +51,24 @@ async function firstFrame(browser, url) {
 
 const server = await serve({ "/site/": options.site, "/bench/": here });
 const browser = await launch();
-const ours = [], bare = [];
+// Each page against the bare one: the viewer's page with its demo, and the
+// additive spheres, a program's page on its own.
+const pages = [["demo", `${server.base}/site/model_viewer.html?frames=1`, demoBytes],
+               ["spheres_add", `${server.base}/site/spheres_add.html?frames=1`, 0]];
+const bareUrl = `${server.base}/bench/bare_webgl.html`;
+const times = new Map([...pages.map(([name]) => [name, []]), ["bare", []]]);
 try {
   // One of each first, unmeasured: the browser's own start-up is no page's.
-  await firstFrame(browser, `${server.base}/site/model_viewer.html?frames=1`);
-  await firstFrame(browser, `${server.base}/bench/bare_webgl.html`);
+  for (const [, url] of pages)
+    await firstFrame(browser, url);
+  await firstFrame(browser, bareUrl);
   for (let i = 0; i < count; ++i) {
-    const pair = [[ours, `${server.base}/site/model_viewer.html?frames=1`],
-                  [bare, `${server.base}/bench/bare_webgl.html`]];
-    if (i % 2)
-      pair.reverse();
-    for (const [times, url] of pair)
-      times.push(await firstFrame(browser, url));
+    // In turns, each round in another order.
+    const round = [...pages.map(([name, url]) => [name, url]), ["bare", bareUrl]];
+    for (let k = 0; k < i % round.length; ++k)
+      round.push(round.shift());
+    for (const [name, url] of round)
+      times.get(name).push(await firstFrame(browser, url));
   }
   console.error(`browser: Chromium ${browser.version()}`);
 } finally {
@@ -75,9 +81,12 @@ const median = (values) => {
   return v.length % 2 ? v[(v.length - 1) / 2] : (v[v.length / 2 - 1] + v[v.length / 2]) / 2;
 };
 const ms = (t) => t.toFixed(t >= 100 ? 0 : t >= 10 ? 1 : 2);
-const a = median(ours), b = median(bare), ratio = (a / b).toFixed(2);
-console.log(`ratio web_first_frame demo: ours ${ms(a)} ms, webgl ${ms(b)} ms, ours/webgl = ${ratio} ` +
-  `[input ${demoBytes} bytes, median of ${count}]`);
-if (options.tsv)
-  fs.appendFileSync(options.tsv, ["web_first_frame", "demo", demoBytes, "webgl", ms(a), ms(b), ratio, "", "", "",
-    count, "", "", "", ""].join("\t") + "\n");
+const b = median(times.get("bare"));
+for (const [name, , bytes] of pages) {
+  const a = median(times.get(name)), ratio = (a / b).toFixed(2);
+  console.log(`ratio web_first_frame ${name}: ours ${ms(a)} ms, webgl ${ms(b)} ms, ours/webgl = ${ratio} ` +
+    `[input ${bytes} bytes, median of ${count}]`);
+  if (options.tsv)
+    fs.appendFileSync(options.tsv, ["web_first_frame", name, bytes, "webgl", ms(a), ms(b), ratio, "", "", "",
+      count, "", "", "", ""].join("\t") + "\n");
+}

@@ -25,9 +25,12 @@
 #     pixel, touch): laid out for it, nothing scrolls sideways, controls 44 CSS
 #     pixels tall; axe-core finds no serious or critical violation;
 #   - forty hostile drops (truncated and mutated .7z and .tar.gz among them);
+#   - a table of changed-template scenes (tests/system/web/scenes.cpp: every
+#     primitive, blending, lights, textures, fog, display lists, GLUT's and
+#     GLU's shapes, matrices), each built for both: frame 1 the desktop's;
 #   - the zip the build packs, unpacked: its licences, and the viewer runs;
-#   - no page logs a WebGL error, an exception, a failed load or a refusal
-#     of its Content-Security-Policy.
+#   - no page logs a warning, an error, an exception, a failed load or a
+#     refusal of its Content-Security-Policy.
 # The checks that need the shared test data skip where it is missing
 # (SZABLON_TESTDATA, default ../shared/testdata), or fail with
 # SZABLON_REQUIRE_TESTDATA=1. Prints one line per check and
@@ -46,7 +49,7 @@ command -v npm >/dev/null || install_packages --no-install-recommends npm
 
 cmake --preset default >/dev/null
 cmake --build --preset default \
-    --target model_viewer spheres_add spheres_alpha frame_grab test_files >/dev/null
+    --target model_viewer spheres_add spheres_alpha gl_scenes frame_grab test_files >/dev/null
 
 work="$PWD/build-web/test"
 rm -rf "$work"
@@ -89,10 +92,15 @@ cp build-web/site/demo/szablon.3ds "$work/no-texture-demo/"
 bash tools/build_web.sh --assets "$work/no-texture-demo" --site "$work/site-no-texture" \
     --viewer-only
 
+# The changed-template scenes, as a page of the same shell as the programs'.
+cmake --build --preset web --target gl_scenes >/dev/null
+mkdir -p "$work/scenes"
+cp build-web/cmake/web/gl_scenes.{html,js,wasm} web/site/program_page.js "$work/scenes/"
+
 # The pinned driver and image libraries; the browser is Debian's.
 (cd tests/system/web && npm ci --no-audit --no-fund --prefer-offline >/dev/null)
 
 start_xvfb
 node tests/system/web/check.mjs --site build-web/site --no-texture-site "$work/site-no-texture" \
-    --zip-site "$(ls -d "$work"/zip/szablon-*-web | head -n 1)" \
+    --zip-site "$(ls -d "$work"/zip/szablon-*-web | head -n 1)" --scenes "$work/scenes" \
     --files "$work/files" --desktop "$desktop" --testdata "$testdata" --out "$work"

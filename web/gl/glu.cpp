@@ -1,7 +1,7 @@
-// The part of GLU our programs call and the browser has no library for:
-// quadric spheres and mipmap building. Both give what desktop GLU gives, so
-// the pages show the desktop pictures: the sphere has GLU's vertices, normals
-// and draw order, and the mipmaps GLU's rescaling and averaging.
+// GLU: quadrics (sphere, cylinder, disk, with GLU's vertices, normals,
+// texture coordinates and draw order, so the pages show the desktop
+// pictures) and mipmap building (with GLU's rescaling and averaging). The
+// matrix helpers are with the matrices (matrices.cpp).
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -11,17 +11,25 @@
 #include <cstring>
 #include <vector>
 
-#include "web_gl.h"
+#include "layer.h"
+#include "webgl.h"
 
 class GLUquadric {
 public:
     GLenum orientation = GLU_OUTSIDE;
     GLenum draw_style = GLU_FILL;
+    GLenum normals = GLU_SMOOTH;
+    bool texture = false;
 };
 
 GLUquadric* gluNewQuadric()
 {
     return new GLUquadric;
+}
+
+void gluDeleteQuadric(GLUquadric* quadric)
+{
+    delete quadric;
 }
 
 void gluQuadricOrientation(GLUquadric* quadric, GLenum orientation)
@@ -35,11 +43,33 @@ void gluQuadricDrawStyle(GLUquadric* quadric, GLenum draw_style)
     quadric->draw_style = draw_style;
 }
 
+void gluQuadricNormals(GLUquadric* quadric, GLenum normals)
+{
+    quadric->normals = normals;
+}
+
+void gluQuadricTexture(GLUquadric* quadric, GLboolean texture)
+{
+    quadric->texture = texture != GL_FALSE;
+}
+
 namespace {
 
 // GLU keeps its sine tables at this many entries and draws no finer.
 const int MOST_DIVISIONS = 239;
 const double PI = 3.14159265358979323846;
+
+// What the layer draws of a quadric: filled, with smooth normals or none.
+bool drawable(const char* call, const GLUquadric* quadric)
+{
+    if (quadric->draw_style != GLU_FILL) {
+        say_unhandled(call, quadric->draw_style);
+        return false;
+    }
+    if (quadric->normals == GLU_FLAT)
+        say_unhandled(call, GLU_FLAT);  // drawn with smooth normals
+    return true;
+}
 
 struct sphere_tables {
     // Around the z axis: the angle of slice i; the last repeats the first.
@@ -72,12 +102,16 @@ sphere_tables make_tables(double radius, int slices, int stacks, bool inside)
     return t;
 }
 
-void sphere_point(const sphere_tables& t, int i, int j)
+void sphere_point(const GLUquadric* q, const sphere_tables& t, int i, int j, int slices,
+                  int stacks)
 {
-    web_normal_3f(t.sin_around[i] * t.normal_sin[j], t.cos_around[i] * t.normal_sin[j],
-                  t.normal_cos[j]);
-    web_vertex_3f(t.ring_radius[j] * t.sin_around[i], t.ring_radius[j] * t.cos_around[i],
-                  t.ring_z[j]);
+    if (q->normals != GLU_NONE)
+        glNormal3f(t.sin_around[i] * t.normal_sin[j], t.cos_around[i] * t.normal_sin[j],
+                   t.normal_cos[j]);
+    if (q->texture)
+        glTexCoord2f(1 - static_cast<float>(i) / slices, 1 - static_cast<float>(j) / stacks);
+    glVertex3f(t.ring_radius[j] * t.sin_around[i], t.ring_radius[j] * t.cos_around[i],
+               t.ring_z[j]);
 }
 
 }  // namespace
@@ -88,40 +122,145 @@ void gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
         slices = MOST_DIVISIONS;
     if (stacks > MOST_DIVISIONS)
         stacks = MOST_DIVISIONS;
-    if (slices < 2 || stacks < 1 || radius < 0)
+    if (slices < 2 || stacks < 1 || radius < 0 || !drawable("gluSphere", quadric))
         return;
-    if (quadric->draw_style != GLU_FILL) {
-        static bool told = false;
-        if (!told)
-            std::fprintf(stderr, "gluSphere: only GLU_FILL is drawn in the browser\n");
-        told = true;
-        return;
-    }
     const bool inside = quadric->orientation == GLU_INSIDE;
     const sphere_tables t = make_tables(radius, slices, stacks, inside);
+    auto point = [&](int i, int j) { sphere_point(quadric, t, i, j, slices, stacks); };
 
-    // The caps are fans about the poles, the rest bands between neighbouring
-    // rings. GLU draws the bands as quad strips; a triangle strip through the
-    // same vertices covers the same quads. Inside out, every winding reverses.
-    web_begin(GL_TRIANGLE_FAN);
-    sphere_point(t, 0, 0);
-    for (int k = 0; k <= slices; ++k)
-        sphere_point(t, inside ? k : slices - k, 1);
-    web_end();
+    // Untextured, the caps are fans about the poles and the rest bands
+    // between neighbouring rings; textured, GLU draws bands all the way.
+    // Inside out, every winding reverses.
+    int first = 0, last = stacks;
+    if (!quadric->texture) {
+        glBegin(GL_TRIANGLE_FAN);
+        point(0, 0);
+        for (int k = 0; k <= slices; ++k)
+            point(inside ? k : slices - k, 1);
+        glEnd();
 
-    web_begin(GL_TRIANGLE_FAN);
-    sphere_point(t, slices, stacks);
-    for (int k = 0; k <= slices; ++k)
-        sphere_point(t, inside ? slices - k : k, stacks - 1);
-    web_end();
-
-    for (int j = 1; j < stacks - 1; ++j) {
-        web_begin(GL_TRIANGLE_STRIP);
+        glBegin(GL_TRIANGLE_FAN);
+        point(slices, stacks);
+        for (int k = 0; k <= slices; ++k)
+            point(inside ? slices - k : k, stacks - 1);
+        glEnd();
+        first = 1;
+        last = stacks - 1;
+    }
+    for (int j = first; j < last; ++j) {
+        glBegin(GL_QUAD_STRIP);
         for (int i = 0; i <= slices; ++i) {
-            sphere_point(t, i, inside ? j : j + 1);
-            sphere_point(t, i, inside ? j + 1 : j);
+            point(i, inside ? j : j + 1);
+            point(i, inside ? j + 1 : j);
         }
-        web_end();
+        glEnd();
+    }
+}
+
+void gluCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble height, GLint slices,
+                 GLint stacks)
+{
+    if (slices > MOST_DIVISIONS)
+        slices = MOST_DIVISIONS;
+    if (slices < 2 || stacks < 1 || base < 0 || top < 0 || height < 0 ||
+        !drawable("gluCylinder", quadric))
+        return;
+    const bool inside = quadric->orientation == GLU_INSIDE;
+    const double delta = base - top;
+    const double length = std::sqrt(delta * delta + height * height);
+    if (length == 0)
+        return;
+    const float sign = inside ? -1.0f : 1.0f;
+    const float z_normal = sign * static_cast<float>(delta / length);
+    const float xy_normal = sign * static_cast<float>(height / length);
+    std::vector<float> sin_around, cos_around;
+    for (int i = 0; i < slices; ++i) {
+        const double angle = 2 * PI * i / slices;
+        sin_around.push_back(static_cast<float>(std::sin(angle)));
+        cos_around.push_back(static_cast<float>(std::cos(angle)));
+    }
+    sin_around.push_back(sin_around[0]);
+    cos_around.push_back(cos_around[0]);
+
+    for (int j = 0; j < stacks; ++j) {
+        const float z_low = static_cast<float>(j * height / stacks);
+        const float z_high = static_cast<float>((j + 1) * height / stacks);
+        const float r_low = static_cast<float>(base - delta * j / stacks);
+        const float r_high = static_cast<float>(base - delta * (j + 1) / stacks);
+        auto point = [&](int i, float r, float z, int ring) {
+            if (quadric->normals != GLU_NONE)
+                glNormal3f(xy_normal * sin_around[i], xy_normal * cos_around[i], z_normal);
+            if (quadric->texture)
+                glTexCoord2f(1 - static_cast<float>(i) / slices, static_cast<float>(ring) / stacks);
+            glVertex3f(r * sin_around[i], r * cos_around[i], z);
+        };
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= slices; ++i) {
+            if (inside) {
+                point(i, r_high, z_high, j + 1);
+                point(i, r_low, z_low, j);
+            } else {
+                point(i, r_low, z_low, j);
+                point(i, r_high, z_high, j + 1);
+            }
+        }
+        glEnd();
+    }
+}
+
+void gluDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, GLint slices, GLint loops)
+{
+    if (slices > MOST_DIVISIONS)
+        slices = MOST_DIVISIONS;
+    if (slices < 2 || loops < 1 || inner < 0 || outer <= 0 || inner > outer ||
+        !drawable("gluDisk", quadric))
+        return;
+    const bool inside = quadric->orientation == GLU_INSIDE;
+    if (quadric->normals != GLU_NONE)
+        glNormal3f(0, 0, inside ? -1 : 1);
+    std::vector<float> sin_around, cos_around;
+    for (int i = 0; i < slices; ++i) {
+        const double angle = 2 * PI * i / slices;
+        sin_around.push_back(static_cast<float>(std::sin(angle)));
+        cos_around.push_back(static_cast<float>(std::cos(angle)));
+    }
+    sin_around.push_back(sin_around[0]);
+    cos_around.push_back(cos_around[0]);
+    const double delta = outer - inner;
+    auto point = [&](int i, float r) {
+        if (quadric->texture) {
+            const float share = static_cast<float>(r / outer / 2);
+            glTexCoord2f(share * sin_around[i] + 0.5f, share * cos_around[i] + 0.5f);
+        }
+        glVertex3f(r * sin_around[i], r * cos_around[i], 0);
+    };
+    int finish = loops;
+    if (inner == 0) {
+        // The centre is a fan.
+        finish = loops - 1;
+        glBegin(GL_TRIANGLE_FAN);
+        if (quadric->texture)
+            glTexCoord2f(0.5f, 0.5f);
+        glVertex3f(0, 0, 0);
+        const float r = static_cast<float>(outer - delta * (loops - 1) / loops);
+        for (int k = 0; k <= slices; ++k)
+            point(inside ? k : slices - k, r);
+        glEnd();
+    }
+    for (int j = 0; j < finish; ++j) {
+        const float r_low = static_cast<float>(outer - delta * j / loops);
+        const float r_high = static_cast<float>(outer - delta * (j + 1) / loops);
+        glBegin(GL_QUAD_STRIP);
+        for (int i = 0; i <= slices; ++i) {
+            if (inside) {
+                point(i, r_high);
+                point(i, r_low);
+            } else {
+                point(i, r_low);
+                point(i, r_high);
+            }
+        }
+        glEnd();
     }
 }
 
@@ -273,6 +412,12 @@ image rescale(const image& in, int width, int height)
                 high_x_frac -= 1;
                 ++high_x;
             }
+            // GLU keeps the box inside the row by moving it back whole.
+            if (high_x > in.width - 1) {
+                const int delta = high_x - in.width + 1;
+                low_x -= delta;
+                high_x -= delta;
+            }
         }
         low_y = high_y;
         low_y_frac = high_y_frac;
@@ -288,7 +433,7 @@ image rescale(const image& in, int width, int height)
 
 void upload(GLenum target, GLint level, GLenum format, const image& im)
 {
-    web_tex_image_2d(target, level, static_cast<GLint>(format), im.width, im.height, 0, format,
+    glTexImage2D(target, level, static_cast<GLint>(format), im.width, im.height, 0, format,
                      GL_UNSIGNED_BYTE, im.bytes.data());
 }
 
@@ -297,7 +442,7 @@ void upload(GLenum target, GLint level, GLenum format, const image& im)
 GLint gluBuild2DMipmaps(GLenum target, GLint internal_format, GLsizei width, GLsizei height,
                        GLenum format, GLenum type, const void* data)
 {
-    (void)internal_format;  // WebGL 1 takes the format itself
+    (void)internal_format;  // WebGL takes the format itself
     if (width < 1 || height < 1)
         return GLU_INVALID_VALUE;
     const int components = components_of(format);

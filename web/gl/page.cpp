@@ -17,7 +17,7 @@
 
 #include <cmath>
 
-#include "web_gl.h"
+#include "layer.h"
 
 // clang-format off
 EM_JS(double, device_pixel_ratio, (), {
@@ -53,6 +53,12 @@ EM_JS(int, frames_asked, (), {
     var search = window.frameElement ? parent.location.search : location.search;
     var match = /[?&]frames=([0-9]+)/.exec(search);
     return match ? parseInt(match[1], 10) : 0;
+});
+
+// What Emscripten's GLUT does for the window's size, which the layer's
+// glutInitWindowSize takes the place of.
+EM_JS(void, set_glut_window_size, (int width, int height), {
+    Browser.setCanvasSize(GLUT.initWindowWidth = width, GLUT.initWindowHeight = height);
 });
 
 EM_JS(void, show_frame_count, (int frames, int stopped), {
@@ -106,16 +112,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_page_resized()
         glutReshapeWindow(width, height);
 }
 
-void web_init_window_size(int width, int height)
+void glutInitWindowSize(int width, int height)
 {
     asked_width = width;
     asked_height = height;
     fit_to_page(&width, &height);
-    glutInitWindowSize(width, height);
+    set_glut_window_size(width, height);
     watch_page_width();
 }
 
-void web_swap_buffers()
+void glutSwapBuffers()
 {
     // The browser shows the canvas when the callback returns; there is no
     // buffer to swap.

@@ -2,7 +2,8 @@
 // the desktop programs: frames, the viewer's panes, its box, the scale
 // factor and every page's console. Driven by tests/system/web.sh:
 //   node check.mjs --site DIR --no-texture-site DIR --zip-site DIR --files DIR
-//                  --desktop BUILD --testdata DIR --out DIR [--only ID]
+//                  --scenes DIR --desktop BUILD --testdata DIR --out DIR [--only ID]
+// (--only: the checks whose id starts so, "scene-" for the scene table).
 // Prints one line per check and "N passed, M failed"; exits 1 on a failure.
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
@@ -17,7 +18,7 @@ import {
     messages, opened, openPage, pick, pickFolder, serve, settled, waitFor,
 } from "./lib.mjs";
 
-const FOLDERS = ["site", "no-texture-site", "zip-site", "files", "desktop", "testdata", "out"];
+const FOLDERS = ["site", "no-texture-site", "zip-site", "scenes", "files", "desktop", "testdata", "out"];
 const { values: dirs } = parseArgs({
     options: Object.fromEntries([...FOLDERS, "only"].map((name) => [name, { type: "string" }])),
 });
@@ -562,6 +563,34 @@ async function releasedSite(browser, base) {
         "runs from it";
 }
 
+// ---- changed-template scenes -----------------------------------------------
+
+// tests/system/web/scenes.cpp, each scene what a person changing one of our
+// programs reaches for first, built by the desktop build and by the web
+// build: the first frames must agree. What each draws:
+const SCENES = {
+    primitives: "every glBegin mode, a colour per vertex, flat and smooth",
+    fragments: "coloured cube faces culled with the other front face, alpha test, scissor, colour mask",
+    blending: "every blend factor of OpenGL 1.x",
+    lights: "directional, attenuated and spot lights on lit spheres, GL_NORMALIZE",
+    textures: "program-made RGB, RGBA, luminance and alpha textures, odd sizes, every environment mode",
+    mipmaps: "gluBuild2DMipmaps of a 32 x 20 picture, trilinear, GL_CLAMP",
+    fog: "linear, exp and exp2 fog",
+    lists: "display lists compiled, compiled and run, nested, deleted",
+    shapes: "GLUT's solid sphere, cube, cone and torus lit with colour material, and their wireframes",
+    quadrics: "GLU's textured cylinder, disk and sphere, lit",
+    matrices: "glFrustum, glOrtho, push and pop, glMultMatrixd, rotate and scale in doubles",
+};
+
+async function sceneCheck(browser, base, scene) {
+    const page = await openPage(browser, `${base}/scenes/gl_scenes.html?scene=${scene}&frames=1`);
+    await waitFor(page, "to stop at frame 1", () => document.documentElement.dataset.state === "stopped");
+    const shot = await canvasShot(page);
+    const { frame } = await desktop(dirs.desktop, out, { program: "tests/system/gl_scenes", args: [scene],
+                                                         frames: 1 });
+    return expectFrame(shot, frame, out, `scene-${scene}`);
+}
+
 // ---- the runner ----------------------------------------------------------
 
 const checks = [
@@ -580,13 +609,16 @@ const checks = [
     { id: "index", name: "index.html: its pictures and links", run: index },
     { id: "phone", name: "every page on an emulated phone, audited by axe-core", run: phone },
     { id: "zip", name: "the site's zip, unpacked and served", run: releasedSite },
+    ...Object.entries(SCENES).map(([scene, what]) => ({
+        id: `scene-${scene}`, name: `scene ${scene} (${what}): frame 1 as on the desktop`,
+        run: (b, base) => sceneCheck(b, base, scene) })),
 ];
 
 const server = await serve({ "/site/": dirs.site, "/no-texture/": dirs["no-texture-site"],
-                             "/zip/": dirs["zip-site"] });
+                             "/zip/": dirs["zip-site"], "/scenes/": dirs.scenes });
 const browser = await launch();
 let passed = 0, failed = 0;
-for (const c of checks.filter((c) => !dirs.only || c.id === dirs.only)) {
+for (const c of checks.filter((c) => !dirs.only || c.id.startsWith(dirs.only))) {
     if (c.testdata && !haveTestdata && !requireTestdata) {
         console.log(`skip - ${c.name}: no shared test data at ${testdata}`);
         continue;

@@ -67,7 +67,7 @@ export function launch() {
 export const opened = [];
 
 // A page in a fresh context, with what its console says against it
-// collected in page.problems: WebGL errors and warnings, any console error,
+// collected in page.problems: any warning or error (WebGL's among them),
 // uncaught exceptions, failed loads and anything the Content-Security-Policy
 // refused, in the page or its frames.
 export async function openPage(browser, url, scale = 1, viewport = { width: 1280, height: 1000 },
@@ -79,7 +79,7 @@ export async function openPage(browser, url, scale = 1, viewport = { width: 1280
     page.problems = [];
     opened.push(page);
     page.on("console", (m) => {
-        if (m.type() === "error" || /WebGL|GL_INVALID/.test(m.text()))
+        if (m.type() === "error" || m.type() === "warning" || /WebGL|GL_INVALID/.test(m.text()))
             page.problems.push(`console ${m.type()}: ${m.text()} (${m.location().url})`);
     });
     page.on("pageerror", (e) => page.problems.push(`exception: ${e.message}`));
@@ -190,24 +190,24 @@ const desktopRuns = new Map();
 
 // Runs a desktop program under the Xvfb of tests/system/web.sh with the
 // frame_grab preload, in a folder of its own holding `files` (name: path),
-// until it has drawn frame `frames` (at `size`, "WxH", if given) or shown
+// with `args`, until it has drawn frame `frames` (at `size`, "WxH", if given) or shown
 // its error box. Resolves to {stdout, stderr, frame} or {stdout, stderr,
 // box: {caption, text, detail}}. Runs are shared by the checks.
-export function desktop(build, out, { program, files = {}, frames, size }) {
-    const key = JSON.stringify([program, files, frames, size]);
+export function desktop(build, out, { program, args = [], files = {}, frames, size }) {
+    const key = JSON.stringify([program, args, files, frames, size]);
     if (!desktopRuns.has(key))
         desktopRuns.set(key, runDesktop(build, path.join(out, `desktop-${desktopRuns.size + 1}`),
-                                        program, files, frames, size));
+                                        program, args, files, frames, size));
     return desktopRuns.get(key);
 }
 
-function runDesktop(build, dir, program, files, frames, size) {
+function runDesktop(build, dir, program, args, files, frames, size) {
     fs.rmSync(dir, { recursive: true, force: true });
     fs.mkdirSync(dir, { recursive: true });
     for (const [name, file] of Object.entries(files))
         fs.symlinkSync(path.resolve(file), path.join(dir, name));
     const ppm = path.join(dir, "frame.ppm");
-    const child = spawn(path.join(build, program), [], {
+    const child = spawn(path.join(build, program), args, {
         cwd: dir,
         env: {
             ...process.env, LD_PRELOAD: path.join(build, "tests/system/libframe_grab.so"),
