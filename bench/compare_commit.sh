@@ -91,18 +91,25 @@ case ",$kinds," in *,tga,*)
     fi
 esac
 
-# Each run's medians as CSV: name, then real and CPU time in milliseconds.
+# Each run's medians, from its JSON report: name, then real and CPU time in
+# milliseconds.
 run() {
     local side=$1 round=$2 input=$3 n=$4
-    local csv=$out/$side-$n-$round.csv
+    local json=$out/$side-$n-$round.json
     if ! "$out/bench_$side" "$input" --benchmark_repetitions="$reps" \
-            --benchmark_out="$csv" --benchmark_out_format=csv >> "$out/$side.log" 2>&1; then
+            --benchmark_out="$json" --benchmark_out_format=json >> "$out/$side.log" 2>&1; then
         echo "$side failed on $input; see $out/$side.log" >&2
         exit 1
     fi
-    awk -F, -v side="$side" -v round="$round" '$1 ~ /_median"$/ {
-        name = $1; gsub(/"/, "", name); sub(/_median$/, "", name)
-        print side, round, name, $3, $4 }' "$csv" >> "$out/medians.txt"
+    # One repetition has no median: its one run stands for it.
+    awk -F'"' -v side="$side" -v round="$round" -v reps="$reps" '
+        $2 == "name" { name = $4 }
+        $2 == "real_time" { real = $3; gsub(/[:, ]/, "", real) }
+        $2 == "cpu_time" && (reps > 1 ? name ~ /_median$/ : name !~ /_(mean|median|stddev|cv)$/) {
+            cpu = $3; gsub(/[:, ]/, "", cpu)
+            sub(/_median$/, "", name)
+            print side, round, name, real + 0, cpu + 0
+        }' "$json" >> "$out/medians.txt"
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
