@@ -71,6 +71,17 @@ bool drawable(const char* call, const GLUquadric* quadric)
     return true;
 }
 
+// The sine and cosine of slice i's angle around the z axis, for every
+// slice, and the first again at the end, where a strip closes.
+void around_axis(int slices, std::vector<float>* sin_around, std::vector<float>* cos_around)
+{
+    for (int i = 0; i <= slices; ++i) {
+        const double angle = 2 * PI * (i % slices) / slices;
+        sin_around->push_back(static_cast<float>(std::sin(angle)));
+        cos_around->push_back(static_cast<float>(std::cos(angle)));
+    }
+}
+
 struct sphere_tables {
     // Around the z axis: the angle of slice i; the last repeats the first.
     std::vector<float> sin_around, cos_around;
@@ -81,13 +92,7 @@ struct sphere_tables {
 sphere_tables make_tables(double radius, int slices, int stacks, bool inside)
 {
     sphere_tables t;
-    for (int i = 0; i < slices; ++i) {
-        const double angle = 2 * PI * i / slices;
-        t.sin_around.push_back(static_cast<float>(std::sin(angle)));
-        t.cos_around.push_back(static_cast<float>(std::cos(angle)));
-    }
-    t.sin_around.push_back(t.sin_around[0]);
-    t.cos_around.push_back(t.cos_around[0]);
+    around_axis(slices, &t.sin_around, &t.cos_around);
     const float sign = inside ? -1.0f : 1.0f;
     for (int j = 0; j <= stacks; ++j) {
         const double angle = PI * j / stacks;
@@ -174,13 +179,7 @@ void gluCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble heig
     const float z_normal = sign * static_cast<float>(delta / length);
     const float xy_normal = sign * static_cast<float>(height / length);
     std::vector<float> sin_around, cos_around;
-    for (int i = 0; i < slices; ++i) {
-        const double angle = 2 * PI * i / slices;
-        sin_around.push_back(static_cast<float>(std::sin(angle)));
-        cos_around.push_back(static_cast<float>(std::cos(angle)));
-    }
-    sin_around.push_back(sin_around[0]);
-    cos_around.push_back(cos_around[0]);
+    around_axis(slices, &sin_around, &cos_around);
 
     for (int j = 0; j < stacks; ++j) {
         const float z_low = static_cast<float>(j * height / stacks);
@@ -219,13 +218,7 @@ void gluDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, GLint slices, 
     if (quadric->normals != GLU_NONE)
         glNormal3f(0, 0, inside ? -1 : 1);
     std::vector<float> sin_around, cos_around;
-    for (int i = 0; i < slices; ++i) {
-        const double angle = 2 * PI * i / slices;
-        sin_around.push_back(static_cast<float>(std::sin(angle)));
-        cos_around.push_back(static_cast<float>(std::cos(angle)));
-    }
-    sin_around.push_back(sin_around[0]);
-    cos_around.push_back(cos_around[0]);
+    around_axis(slices, &sin_around, &cos_around);
     const double delta = outer - inner;
     auto point = [&](int i, float r) {
         if (quadric->texture) {

@@ -156,6 +156,17 @@ int parameter_count(GLenum pname)
     }
 }
 
+// Integer parameters as floats: a colour's from the integers' whole range
+// onto -1 to 1, as OpenGL maps them, anything else as it is.
+void integer_parameters(GLenum pname, const GLint* params, bool colour, GLfloat values[4])
+{
+    for (int k = 0; k < 4; ++k)
+        values[k] = 0;
+    for (int k = 0; k < parameter_count(pname); ++k)
+        values[k] = colour ? static_cast<GLfloat>(params[k]) / 2147483647.0f
+                           : static_cast<GLfloat>(params[k]);
+}
+
 }  // namespace
 
 bool lighting_on()
@@ -351,11 +362,9 @@ void glLighti(GLenum light, GLenum pname, GLint param)
 
 void glLightiv(GLenum light, GLenum pname, const GLint* params)
 {
-    GLfloat values[4] = {0, 0, 0, 0};
-    const bool colour_value = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
-    for (int k = 0; k < parameter_count(pname); ++k)
-        values[k] = colour_value ? static_cast<GLfloat>(params[k]) / 2147483647.0f
-                                 : static_cast<GLfloat>(params[k]);
+    GLfloat values[4];
+    const bool colour = pname == GL_AMBIENT || pname == GL_DIFFUSE || pname == GL_SPECULAR;
+    integer_parameters(pname, params, colour, values);
     glLightfv(light, pname, values);
 }
 
@@ -412,11 +421,8 @@ void glMateriali(GLenum face, GLenum pname, GLint param)
 
 void glMaterialiv(GLenum face, GLenum pname, const GLint* params)
 {
-    GLfloat values[4] = {0, 0, 0, 0};
-    const bool colour_value = pname != GL_SHININESS;
-    for (int k = 0; k < parameter_count(pname); ++k)
-        values[k] = colour_value ? static_cast<GLfloat>(params[k]) / 2147483647.0f
-                                 : static_cast<GLfloat>(params[k]);
+    GLfloat values[4];
+    integer_parameters(pname, params, pname != GL_SHININESS, values);
     glMaterialfv(face, pname, values);
 }
 
