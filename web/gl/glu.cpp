@@ -71,20 +71,8 @@ bool drawable(const char* call, const GLUquadric* quadric)
     return true;
 }
 
-// The sine and cosine of slice i's angle around the z axis, for every
-// slice, and the first again at the end, where a strip closes.
-void around_axis(int slices, std::vector<float>* sin_around, std::vector<float>* cos_around)
-{
-    for (int i = 0; i <= slices; ++i) {
-        const double angle = 2 * PI * (i % slices) / slices;
-        sin_around->push_back(static_cast<float>(std::sin(angle)));
-        cos_around->push_back(static_cast<float>(std::cos(angle)));
-    }
-}
-
 struct sphere_tables {
-    // Around the z axis: the angle of slice i; the last repeats the first.
-    std::vector<float> sin_around, cos_around;
+    circle around;  // around the z axis, slice by slice
     // Down from +z: ring j's radius and height, and its normal's parts.
     std::vector<float> ring_radius, ring_z, normal_sin, normal_cos;
 };
@@ -92,7 +80,7 @@ struct sphere_tables {
 sphere_tables make_tables(double radius, int slices, int stacks, bool inside)
 {
     sphere_tables t;
-    around_axis(slices, &t.sin_around, &t.cos_around);
+    t.around = make_circle(slices, false);
     const float sign = inside ? -1.0f : 1.0f;
     for (int j = 0; j <= stacks; ++j) {
         const double angle = PI * j / stacks;
@@ -111,11 +99,11 @@ void sphere_point(const GLUquadric* q, const sphere_tables& t, int i, int j, int
                   int stacks)
 {
     if (q->normals != GLU_NONE)
-        glNormal3f(t.sin_around[i] * t.normal_sin[j], t.cos_around[i] * t.normal_sin[j],
+        glNormal3f(t.around.sin[i] * t.normal_sin[j], t.around.cos[i] * t.normal_sin[j],
                    t.normal_cos[j]);
     if (q->texture)
         glTexCoord2f(1 - static_cast<float>(i) / slices, 1 - static_cast<float>(j) / stacks);
-    glVertex3f(t.ring_radius[j] * t.sin_around[i], t.ring_radius[j] * t.cos_around[i],
+    glVertex3f(t.ring_radius[j] * t.around.sin[i], t.ring_radius[j] * t.around.cos[i],
                t.ring_z[j]);
 }
 
@@ -178,8 +166,7 @@ void gluCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble heig
     const float sign = inside ? -1.0f : 1.0f;
     const float z_normal = sign * static_cast<float>(delta / length);
     const float xy_normal = sign * static_cast<float>(height / length);
-    std::vector<float> sin_around, cos_around;
-    around_axis(slices, &sin_around, &cos_around);
+    const circle around = make_circle(slices, false);
 
     for (int j = 0; j < stacks; ++j) {
         const float z_low = static_cast<float>(j * height / stacks);
@@ -188,10 +175,10 @@ void gluCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble heig
         const float r_high = static_cast<float>(base - delta * (j + 1) / stacks);
         auto point = [&](int i, float r, float z, int ring) {
             if (quadric->normals != GLU_NONE)
-                glNormal3f(xy_normal * sin_around[i], xy_normal * cos_around[i], z_normal);
+                glNormal3f(xy_normal * around.sin[i], xy_normal * around.cos[i], z_normal);
             if (quadric->texture)
                 glTexCoord2f(1 - static_cast<float>(i) / slices, static_cast<float>(ring) / stacks);
-            glVertex3f(r * sin_around[i], r * cos_around[i], z);
+            glVertex3f(r * around.sin[i], r * around.cos[i], z);
         };
         glBegin(GL_QUAD_STRIP);
         for (int i = 0; i <= slices; ++i) {
@@ -217,15 +204,14 @@ void gluDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, GLint slices, 
     const bool inside = quadric->orientation == GLU_INSIDE;
     if (quadric->normals != GLU_NONE)
         glNormal3f(0, 0, inside ? -1 : 1);
-    std::vector<float> sin_around, cos_around;
-    around_axis(slices, &sin_around, &cos_around);
+    const circle around = make_circle(slices, false);
     const double delta = outer - inner;
     auto point = [&](int i, float r) {
         if (quadric->texture) {
             const float share = static_cast<float>(r / outer / 2);
-            glTexCoord2f(share * sin_around[i] + 0.5f, share * cos_around[i] + 0.5f);
+            glTexCoord2f(share * around.sin[i] + 0.5f, share * around.cos[i] + 0.5f);
         }
-        glVertex3f(r * sin_around[i], r * cos_around[i], 0);
+        glVertex3f(r * around.sin[i], r * around.cos[i], 0);
     };
     int finish = loops;
     if (inner == 0) {

@@ -10,6 +10,7 @@
 #include <GL/gl.h>
 
 #include <functional>
+#include <vector>
 
 struct colour {
     float r, g, b, a;
@@ -85,3 +86,12 @@ struct drawn_vertex {
     unsigned char rgba[4];
 };
 void draw_vertices(GLenum mode, const drawn_vertex* vertices, int count);
+
+// Geometry (shapes.cpp, for GLUT's shapes and GLU's quadrics alike): the
+// sine and cosine of n equal steps around a circle, or down half of one,
+// n + 1 entries each; around a whole circle the last is the first again, so
+// that a strip closes where it began.
+struct circle {
+    std::vector<float> sin, cos;
+};
+circle make_circle(int n, bool half);

@@ -10,12 +10,6 @@
 
 #include "layer.h"
 
-namespace {
-
-struct circle {
-    std::vector<float> sin, cos;  // n + 1 entries, the last the first again
-};
-
 circle make_circle(int n, bool half)
 {
     circle c;
@@ -30,6 +24,8 @@ circle make_circle(int n, bool half)
     }
     return c;
 }
+
+namespace {
 
 void sphere(double radius, int slices, int stacks, bool wire)
 {
