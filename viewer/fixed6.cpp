@@ -37,6 +37,18 @@ uint64_t six_digits(uint32_t fraction)
     return (tens | ones << 8) + 0x303030303030ULL;
 }
 
+// A whole number's digits, none for 0.
+char* write_digits(char* out, uint32_t whole)
+{
+    char digits[10];
+    int n = 0;
+    for (; whole > 0; whole /= 10)
+        digits[n++] = static_cast<char>('0' + whole % 10);
+    while (n > 0)
+        *out++ = digits[--n];
+    return out;
+}
+
 // Whole numbers from 2^23 up, m × 2^k with m below 2^24 and k up to 104,
 // digit for digit as glibc prints them: exact, in base-10^9 limbs (2^128 is
 // below 10^45). Not left to the C library, whose printf prints these, and
@@ -59,12 +71,7 @@ char* write_whole(char* out, uint32_t mantissa, int k)
             limbs[used++] = static_cast<uint32_t>(carry);
         k -= step;
     }
-    char digits[9];
-    int n = 0;
-    for (uint32_t top = limbs[used - 1]; top > 0; top /= 10)
-        digits[n++] = static_cast<char>('0' + top % 10);
-    while (n > 0)
-        *out++ = digits[--n];
+    out = write_digits(out, limbs[used - 1]);
     for (int i = used - 2; i >= 0; --i) {
         uint32_t limb = limbs[i];
         for (int d = 8; d >= 0; --d, limb /= 10)
@@ -125,12 +132,7 @@ char* write_fixed6(char* out, float value)
         std::memcpy(out, &text, 8);
         return out + 8;
     }
-    char digits[8];
-    int n = 0;
-    for (; whole > 0; whole /= 10)
-        digits[n++] = static_cast<char>('0' + whole % 10);
-    while (n > 0)
-        *out++ = digits[--n];
+    out = write_digits(out, whole);
     *out++ = '.';
     std::memcpy(out, &fraction, 6);
     return out + 6;
