@@ -35,6 +35,18 @@ int usage(const char* argv0)
     return 2;
 }
 
+// Whether `name` ends in `ending` (lower case, with its dot), in any case.
+bool has_ending(const std::string& name, const char* ending)
+{
+    const size_t n = std::strlen(ending);
+    if (name.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != ending[i])
+            return false;
+    return true;
+}
+
 // In the loading lines' own number format, which reads the same on every build.
 void print_bounds(const char* label, const formats::box3& b)
 {
@@ -60,11 +72,7 @@ void print_texture_names(const char* path)
     if (names.empty())
         return;
     const std::string& first = names[0];
-    const size_t dot = first.find_last_of('.');
-    std::string ending = dot == std::string::npos ? "" : first.substr(dot);
-    for (char& c : ending)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ending == ".bmp") {
+    if (has_ending(first, ".bmp")) {
         std::fprintf(stderr, "szablon.bmp: %s, copied as it is\n", first.c_str());
     } else {
         std::fprintf(stderr,
@@ -103,17 +111,6 @@ bool write_ppm(const char* path, const Image& image)
     const uint8_t* top_row = image.rgba.data() + (image.height - 1) * row_bytes;
     return formats::write_file(
         path, formats::make_ppm(image.width, image.height, top_row, -row_bytes, 4));
-}
-
-bool named_tga(const char* path)
-{
-    const size_t n = std::strlen(path);
-    if (n < 4 || path[n - 4] != '.')
-        return false;
-    for (int i = 0; i < 3; ++i)
-        if (std::tolower(static_cast<unsigned char>(path[n - 3 + i])) != "tga"[i])
-            return false;
-    return true;
 }
 
 bool decode_texture(const char* path, formats::bmp_image* image, std::string* reason)
@@ -157,6 +154,6 @@ int main(int argc, char** argv)
         ppm_path = argv[4];
     else if (argc != 3 || std::strcmp(argv[1], "texture") != 0)
         return usage(argv[0]);
-    return named_tga(argv[2]) ? inspect_texture<formats::tga_image>(argv[2], ppm_path)
+    return has_ending(argv[2], ".tga") ? inspect_texture<formats::tga_image>(argv[2], ppm_path)
                               : inspect_texture<formats::bmp_image>(argv[2], ppm_path);
 }
