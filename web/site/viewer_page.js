@@ -233,8 +233,12 @@ function ending(path) {
   const dot = path.lastIndexOf(".");
   return dot > path.search(/[^\\/]*$/) ? path.slice(dot).toLowerCase() : "";
 }
+// The last part of a path, as written; baseName in lower case, to compare.
+function fileName(path) {
+  return path.split(/[\\/]/).pop();
+}
 function baseName(path) {
-  return path.split(/[\\/]/).pop().toLowerCase();
+  return fileName(path).toLowerCase();
 }
 function stem(name) {
   const dot = name.lastIndexOf(".");
@@ -482,30 +486,28 @@ function pictureFormat(bytes) {
 async function prepareTexture(file, bytes) {
   const {bmpPicture, tgaToBmp, pictureToBmp, Refused} = await facts();
   const named = TEXTURES[ending(file.path)].format;
-  let format = pictureFormat(bytes);
-  let made = null;
+  const prepared = function(format, made) {
+    return {path: file.path, bytes: made.bytes, format: format, named: named, width: made.width,
+            height: made.height, notes: made.notes};
+  };
+  const format = pictureFormat(bytes);
   if (!format && named !== "TGA") {
     try {
-      made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
-      format = "TGA";
+      return prepared("TGA", await tgaToBmp(bytes, MAX_PIXEL_BYTES));
     } catch (e) {
       if (!(e instanceof Refused))
         throw e;
     }
   }
-  format = format || named;
-  if (made) {
-    // decoded above
-  } else if (format === "BMP") {
+  const kind = format || named;
+  if (kind === "BMP") {
     const picture = await bmpPicture(bytes, MAX_PIXEL_BYTES);
-    made = {bytes: bytes, width: picture && picture.width, height: picture && picture.height};
-  } else if (format === "TGA") {
-    made = await tgaToBmp(bytes, MAX_PIXEL_BYTES);
-  } else {
-    made = await pictureToBmp(bytes, BROWSER_TYPES[format], MAX_PIXEL_BYTES);
+    return prepared(kind, {bytes: bytes, width: picture && picture.width,
+                           height: picture && picture.height});
   }
-  return {path: file.path, bytes: made.bytes, format: format, named: named, width: made.width,
-          height: made.height, notes: made.notes};
+  if (kind === "TGA")
+    return prepared(kind, await tgaToBmp(bytes, MAX_PIXEL_BYTES));
+  return prepared(kind, await pictureToBmp(bytes, BROWSER_TYPES[kind], MAX_PIXEL_BYTES));
 }
 
 // What the program will make of a model that the visitor would otherwise
@@ -765,8 +767,7 @@ desktopButton.addEventListener("click", async function() {
     await writer.add("szablon.bmp", new zip.Uint8ArrayReader(files.texture.bytes));
   const blob = await writer.close();
   // In the model's own case: a name the visitor knows.
-  download(blob, stem(files.model ? files.model.path.split(/[\\/]/).pop() : "model_viewer") +
-           ".zip");
+  download(blob, stem(files.model ? fileName(files.model.path) : "model_viewer") + ".zip");
 });
 
 function download(blob, name) {
