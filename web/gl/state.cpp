@@ -17,6 +17,8 @@ bool fragment_changed = true;
 bool alpha_test = false, fog = false;
 GLenum alpha_func = GL_ALWAYS;
 GLenum fog_mode = GL_EXP;
+// Kept here too: asking WebGL would wait on the GPU mid-frame.
+GLboolean depth_writes = GL_TRUE;
 
 void refresh()
 {
@@ -221,6 +223,7 @@ void glDepthFunc(GLenum func)
 void glDepthMask(GLboolean flag)
 {
     LISTED(glDepthMask(flag));
+    depth_writes = flag ? GL_TRUE : GL_FALSE;
     emscripten_glDepthMask(flag);
 }
 
@@ -327,5 +330,8 @@ void glGetIntegerv(GLenum pname, GLint* out)
 
 void glGetBooleanv(GLenum pname, GLboolean* out)
 {
-    emscripten_glGetBooleanv(pname, out);
+    if (pname == GL_DEPTH_WRITEMASK)
+        out[0] = depth_writes;
+    else
+        emscripten_glGetBooleanv(pname, out);
 }
