@@ -6,6 +6,11 @@
 // size in CSS pixels while it draws at the screen's own density, so that it
 // is sharp. The program then sees the window in device pixels, as it would
 // on such a screen at home (its reshape is told 1280 x 960 at ratio 2).
+// Its WebGL context is the one the page made ready for the usual window,
+// unless the program asks for another kind (glutInitDisplayMode).
+//
+// The first frame is drawn as soon as the main loop starts, as on the
+// desktop; later ones at the browser's animation frames.
 //
 // A frame: the page's root element carries what a script watching it needs:
 // data-frames, the frames drawn so far, and data-state, "stopped" once the
@@ -14,6 +19,7 @@
 // viewer's animation otherwise advances one step per frame).
 #include <GL/glut.h>
 #include <emscripten.h>
+#include <emscripten/eventloop.h>
 
 #include <cmath>
 
@@ -57,8 +63,55 @@ EM_JS(int, frames_asked, (), {
 
 // What Emscripten's GLUT does for the window's size, which the layer's
 // glutInitWindowSize takes the place of.
+// A context starts with its viewport and scissor box on the whole canvas;
+// the one the page made early was made on a canvas of another size.
 EM_JS(void, set_glut_window_size, (int width, int height), {
     Browser.setCanvasSize(GLUT.initWindowWidth = width, GLUT.initWindowHeight = height);
+    var early = Module.earlyContext;
+    if (early && !Module.ctx) {
+        early.viewport(0, 0, width, height);
+        early.scissor(0, 0, width, height);
+    }
+});
+
+// What Emscripten's GLUT keeps of the display callback and of a redisplay
+// already asked for, which the layer's glutDisplayFunc and glutMainLoop take
+// the place of.
+using glut_callback = void (*)();
+EM_JS(void, set_glut_display_func, (glut_callback func), {
+    GLUT.displayFunc = func;
+});
+
+EM_JS(int, hold_redisplays, (), {
+    var held = GLUT.requestedAnimationFrame;
+    GLUT.requestedAnimationFrame = true;
+    return held;
+});
+
+EM_JS(void, release_redisplays, (int held), {
+    GLUT.requestedAnimationFrame = !!held;
+});
+
+// What GLUT's glutCreateWindow will ask of WebGL for this mode, against
+// the context the page made early for the usual window: another kind of
+// window takes a fresh canvas, before GLUT makes its context.
+EM_JS(void, set_glut_display_mode, (unsigned int mode), {
+    GLUT.initDisplayMode = mode;
+    var early = Module.earlyContext;
+    if (!early || Module.ctx)
+        return;
+    var made = early.getContextAttributes();
+    if (made.alpha != !!(mode & 0x0008) || made.depth != !!(mode & 0x0010) ||
+        made.stencil != !!(mode & 0x0020) || made.antialias != !!(mode & 0x0080))
+        Module.freshCanvas();
+});
+
+EM_JS(int, canvas_width, (), {
+    return Module.canvas.width;
+});
+
+EM_JS(int, canvas_height, (), {
+    return Module.canvas.height;
 });
 
 EM_JS(void, show_frame_count, (int frames, int stopped), {
@@ -75,6 +128,8 @@ int frames_drawn = 0;
 int frame_limit = -1;  // not read yet; 0 for none
 
 void draw_nothing() {}
+
+glut_callback display_callback = nullptr;
 
 // The window the program asked for, and the canvas shown, in CSS pixels.
 int asked_width = 0, asked_height = 0;
@@ -119,6 +174,31 @@ void glutInitWindowSize(int width, int height)
     fit_to_page(&width, &height);
     set_glut_window_size(width, height);
     watch_page_width();
+}
+
+void glutInitDisplayMode(unsigned int mode)
+{
+    set_glut_display_mode(mode);
+}
+
+void glutDisplayFunc(void (*func)())
+{
+    display_callback = func;
+    set_glut_display_func(func);
+}
+
+// Emscripten's GLUT shows the first frame at the browser's next animation
+// frame, which a page still being laid out and composited holds back by
+// tens of milliseconds. The desktop draws it as soon as the window is up;
+// so does this: the reshape, then the frame the reshape asks for, at once.
+void glutMainLoop()
+{
+    const int held = hold_redisplays();
+    glutReshapeWindow(canvas_width(), canvas_height());
+    release_redisplays(held);
+    if (display_callback != nullptr)
+        display_callback();
+    emscripten_unwind_to_js_event_loop();
 }
 
 void glutSwapBuffers()

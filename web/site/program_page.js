@@ -5,8 +5,18 @@
 // output. On its own, standard output goes to the browser's console and
 // standard error to its warnings, with the runtime's messages.
 var inViewer = /model_viewer_program\.html$/.test(location.pathname);
-if (inViewer && !window.frameElement)
+var leaving = inViewer && !window.frameElement;
+if (leaving)
   location.replace("model_viewer.html" + location.search);
+// The program's WebAssembly is fetched and compiled from here on, while the
+// page makes its WebGL context below, rather than once the program's own
+// script has come. Emscripten names it after the page; should the runtime
+// name another (programWasm, from locateFile), that one is fetched instead.
+var earlyWasm = location.pathname.replace(/^.*\//, "").replace(/\.html$/, "") + ".wasm";
+var earlyModule = leaving ? null : WebAssembly.compileStreaming(fetch(earlyWasm, {credentials: "same-origin"}));
+var programWasm = null;
+if (earlyModule)
+  earlyModule.catch(function() {});  // a failure is the runtime's to report
 // The run the viewer's page hands over: {files, out, err, state, exited,
 // aborted, drag}. The page may make this frame, and hand it over first, or
 // come with it, and hand it over once its own script runs.
@@ -38,15 +48,26 @@ if (inViewer) {
   document.getElementById("title").textContent = program;
   document.title = "Szablon: " + program;
 }
-// The viewer's page saves the frame shown as a picture: the drawing buffer
-// must still hold it after the browser has shown it.
-(function(canvas) {
+function prepareCanvas(canvas) {
+  // The viewer's page saves the frame shown as a picture: the drawing buffer
+  // must still hold it after the browser has shown it.
   var getContext = canvas.getContext;
   canvas.getContext = function(type, attributes) {
     return getContext.call(canvas, type,
                            Object.assign({}, attributes, {preserveDrawingBuffer: true}));
   };
-})(document.getElementById("canvas"));
+  // The canvas is the program's, as the window is on the desktop: no menu.
+  canvas.addEventListener("contextmenu", function(event) {
+    event.preventDefault();
+  });
+  // The desktop program would simply stop drawing; say why on the console.
+  canvas.addEventListener("webglcontextlost", function(event) {
+    if (!releasing)
+      console.error("WebGL context lost");
+    event.preventDefault();
+  });
+}
+prepareCanvas(document.getElementById("canvas"));
 // A run's standard output and error, byte for byte, a line at a time; the
 // runtime's own messages stay on the console.
 function lines(take) {
@@ -97,6 +118,26 @@ var Module = {
     document.documentElement.dataset.exitStatus = status;
     toViewer(function(run) { run.exited(status); });
   },
+  locateFile: function(path, prefix) {
+    if (/\.wasm$/.test(path))
+      programWasm = prefix + path;
+    return prefix + path;
+  },
+  instantiateWasm: function(imports, receive) {
+    var early = earlyModule && (!programWasm ||
+        new URL(programWasm, location.href).href === new URL(earlyWasm, location.href).href);
+    var module = early ? earlyModule :
+        WebAssembly.compileStreaming(fetch(programWasm, {credentials: "same-origin"}));
+    module.then(function(compiled) {
+      return WebAssembly.instantiate(compiled, imports).then(function(instance) {
+        receive(instance, compiled);
+      });
+    }).catch(function(reason) {
+      console.error("the program's WebAssembly could not be loaded: " + reason);
+      Module.onAbort(String(reason));
+    });
+    return {};
+  },
   onAbort: function(what) {
     document.documentElement.dataset.state = "aborted";
     toViewer(function(run) { run.aborted(String(what)); });
@@ -119,13 +160,19 @@ window.szablonRelease = function() {
   if (lose)
     lose.loseContext();
 };
-// The canvas is the program's, as the window is on the desktop: no menu.
-Module.canvas.addEventListener("contextmenu", function(event) {
-  event.preventDefault();
-});
-// The desktop program would simply stop drawing; say why on the console.
-Module.canvas.addEventListener("webglcontextlost", function(event) {
-  if (!releasing)
-    console.error("WebGL context lost");
-  event.preventDefault();
-});
+// The window nearly every GLUT program asks for (GLUT_RGB | GLUT_DOUBLE |
+// GLUT_DEPTH, or GLUT's default) takes a WebGL context with these. Made
+// now, the browser sets it up while the program still downloads, and GLUT
+// finds it made. A program asking for another kind of window gets a fresh
+// canvas (the GL layer's glutInitDisplayMode calls freshCanvas), on which
+// GLUT makes the context asked for.
+if (!leaving)
+  Module.earlyContext = Module.canvas.getContext("webgl2",
+      {alpha: false, depth: true, stencil: false, antialias: false});
+Module.freshCanvas = function() {
+  var fresh = Module.canvas.cloneNode(false);
+  prepareCanvas(fresh);
+  Module.canvas.replaceWith(fresh);
+  Module.canvas = fresh;
+  Module.earlyContext = null;
+};

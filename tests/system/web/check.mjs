@@ -579,12 +579,19 @@ const SCENES = {
     lists: "display lists compiled, compiled and run, nested, deleted",
     shapes: "GLUT's solid sphere, cube, cone and torus lit with colour material, and their wireframes",
     quadrics: "GLU's textured cylinder, disk and sphere, lit",
-    matrices: "glFrustum, glOrtho, push and pop, glMultMatrixd, rotate and scale in doubles",
+    matrices: "glFrustum, glOrtho, push and pop, glMultMatrixd, rotate and scale in doubles, " +
+              "in a window with a stencil buffer",
 };
+// The scene whose window is not the usual one: its context must be the one
+// it asked for, not the one the page made ready for the usual window.
+const STENCIL_SCENE = "matrices";
 
 async function sceneCheck(browser, base, scene) {
     const page = await openPage(browser, `${base}/scenes/gl_scenes.html?scene=${scene}&frames=1`);
     await waitFor(page, "to stop at frame 1", () => document.documentElement.dataset.state === "stopped");
+    const stencil = await page.evaluate(() => Module.ctx.getContextAttributes().stencil);
+    if (stencil !== (scene === STENCIL_SCENE))
+        throw new Error(`its WebGL context has ${stencil ? "a" : "no"} stencil buffer`);
     const shot = await canvasShot(page);
     const { frame } = await desktop(dirs.desktop, out, { program: "tests/system/gl_scenes", args: [scene],
                                                          frames: 1 });

@@ -345,14 +345,16 @@ void matrices()
 struct scene {
     const char* name;
     void (*draw)();
+    unsigned int more_mode;  // asked of glutInitDisplayMode besides RGB, double, depth
 };
 
-const scene SCENES[] = {{"primitives", primitives}, {"fragments", fragments},
-                        {"blending", blending},     {"lights", lights},
-                        {"textures", textures},     {"mipmaps", mipmaps},
-                        {"fog", fog},               {"lists", lists},
-                        {"shapes", shapes},         {"quadrics", quadrics},
-                        {"matrices", matrices}};
+// One window has a stencil buffer too: a kind of window the page did not
+// make ready.
+const scene SCENES[] = {
+    {"primitives", primitives, 0}, {"fragments", fragments, 0}, {"blending", blending, 0},
+    {"lights", lights, 0},         {"textures", textures, 0},   {"mipmaps", mipmaps, 0},
+    {"fog", fog, 0},               {"lists", lists, 0},         {"shapes", shapes, 0},
+    {"quadrics", quadrics, 0},     {"matrices", matrices, GLUT_STENCIL}};
 
 const scene* chosen = nullptr;
 
@@ -387,7 +389,7 @@ int main(int argc, char** argv)
         return 2;
     }
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | chosen->more_mode);
     glutInitWindowSize(320, 240);
     glutCreateWindow("scene");
     glutDisplayFunc(display);
