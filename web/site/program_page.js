@@ -8,12 +8,24 @@ var inViewer = /model_viewer_program\.html$/.test(location.pathname);
 var leaving = inViewer && !window.frameElement;
 if (leaving)
   location.replace("model_viewer.html" + location.search);
-// The program's WebAssembly is fetched and compiled from here on, while the
-// page makes its WebGL context below, rather than once the program's own
-// script has come. Emscripten names it after the page; should the runtime
-// name another (programWasm, from locateFile), that one is fetched instead.
-var earlyWasm = location.pathname.replace(/^.*\//, "").replace(/\.html$/, "") + ".wasm";
-var earlyModule = leaving ? null : WebAssembly.compileStreaming(fetch(earlyWasm, {credentials: "same-origin"}));
+// The program's script and WebAssembly are fetched from here on, and the
+// WebAssembly compiled, while the page makes its WebGL context below:
+// browsers otherwise ask for an async script only once the page's own have
+// run, and for the WebAssembly once that script runs. Emscripten names both
+// after the page; should the runtime name another WebAssembly (programWasm,
+// from locateFile), that one is fetched instead.
+var programName = location.pathname.replace(/^.*\//, "").replace(/\.html$/, "");
+var earlyWasm = programName + ".wasm";
+var earlyModule = null;
+if (!leaving) {
+  var preload = document.createElement("link");
+  preload.rel = "preload";
+  preload.as = "script";
+  preload.href = programName + ".js";
+  preload.fetchPriority = "high";
+  document.head.append(preload);
+  earlyModule = WebAssembly.compileStreaming(fetch(earlyWasm, {credentials: "same-origin"}));
+}
 var programWasm = null;
 if (earlyModule)
   earlyModule.catch(function() {});  // a failure is the runtime's to report
