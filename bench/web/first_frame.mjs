@@ -2,8 +2,10 @@
 // WebGL page's: each loaded in a fresh browser context (nothing cached),
 // the three in turns, from navigation to the moment the page says it is
 // stopped at its first frame (?frames=1). Prints a ratio line for each page
-// as the other benchmarks do.
-//   node bench/web/first_frame.mjs --site=DIR [--count=N] [--tsv=FILE]
+// as the other benchmarks do. With --against, the same two pages of another
+// build's site (say, the commit before a change) take their turns too, and
+// a line gives each page's time against that site's.
+//   node bench/web/first_frame.mjs --site=DIR [--against=DIR] [--count=N] [--tsv=FILE]
 import fs from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
@@ -14,7 +16,7 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const options = Object.fromEntries(process.argv.slice(2).map((arg) => {
   const match = /^--([a-z]+)=(.*)$/.exec(arg);
   if (!match) {
-    console.error("usage: first_frame.mjs --site=DIR [--count=N] [--tsv=FILE]");
+    console.error("usage: first_frame.mjs --site=DIR [--against=DIR] [--count=N] [--tsv=FILE]");
     process.exit(2);
   }
   return [match[1], match[2]];
@@ -49,12 +51,15 @@ async function firstFrame(browser, url) {
   }
 }
 
-const server = await serve({ "/site/": options.site, "/bench/": here });
+const server = await serve({ "/site/": options.site, "/bench/": here,
+                             ...(options.against ? { "/against/": options.against } : {}) });
 const browser = await launch();
 // Each page against the bare one: the viewer's page with its demo, and the
 // additive spheres, a program's page on its own.
 const pages = [["demo", `${server.base}/site/model_viewer.html?frames=1`, demoBytes],
                ["spheres_add", `${server.base}/site/spheres_add.html?frames=1`, 0]];
+if (options.against)
+  pages.push(...pages.map(([name, url, bytes]) => [`${name} against`, url.replace("/site/", "/against/"), bytes]));
 const bareUrl = `${server.base}/bench/bare_webgl.html`;
 const times = new Map([...pages.map(([name]) => [name, []]), ["bare", []]]);
 try {
@@ -83,7 +88,14 @@ const median = (values) => {
 const ms = (t) => t.toFixed(t >= 100 ? 0 : t >= 10 ? 1 : 2);
 const b = median(times.get("bare"));
 for (const [name, , bytes] of pages) {
+  if (name.endsWith(" against"))
+    continue;
   const a = median(times.get(name)), ratio = (a / b).toFixed(2);
+  if (options.against) {
+    const before = median(times.get(`${name} against`));
+    console.log(`ab web_first_frame ${name}: ours ${ms(a)} ms, against ${ms(before)} ms = ` +
+      `${(a / before).toFixed(2)} [median of ${count}, in turns]`);
+  }
   console.log(`ratio web_first_frame ${name}: ours ${ms(a)} ms, webgl ${ms(b)} ms, ours/webgl = ${ratio} ` +
     `[input ${bytes} bytes, median of ${count}]`);
   if (options.tsv)
