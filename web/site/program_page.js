@@ -165,10 +165,12 @@ toViewer(function(run) {
   });
 });
 // The viewer's page lets a run's GL context go before it starts the next:
-// browsers keep only a few.
+// browsers keep only a few. A run that ended before GLUT made its window
+// still holds the one the page made for it.
 window.szablonRelease = function() {
   releasing = true;
-  var lose = Module.ctx && Module.ctx.getExtension("WEBGL_lose_context");
+  var context = Module.ctx || Module.earlyContext;
+  var lose = context && context.getExtension("WEBGL_lose_context");
   if (lose)
     lose.loseContext();
 };
