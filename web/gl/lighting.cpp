@@ -4,6 +4,7 @@
 // materials for front and back (with two-sided lighting off, as here, only
 // the front shows); colour material; GL_NORMALIZE and GL_RESCALE_NORMAL.
 // Immediate mode asks for each vertex's colour while GL_LIGHTING is on.
+#include <array>
 #include <cmath>
 
 #include "layer.h"
@@ -167,6 +168,16 @@ void integer_parameters(GLenum pname, const GLint* params, bool colour, GLfloat 
                            : static_cast<GLfloat>(params[k]);
 }
 
+// A call's parameters by value, as a display list keeps them: as many as
+// pname takes, the rest zero.
+std::array<float, 4> held_parameters(GLenum pname, const GLfloat* params)
+{
+    std::array<float, 4> held{};
+    for (int k = 0; k < parameter_count(pname); ++k)
+        held[k] = params[k];
+    return held;
+}
+
 }  // namespace
 
 bool lighting_on()
@@ -315,10 +326,8 @@ colour lit_colour(const float* object_vertex, const float* normal, colour curren
 
 void glLightfv(GLenum light, GLenum pname, const GLfloat* params)
 {
-    float held[4] = {0, 0, 0, 0};
-    for (int k = 0; k < parameter_count(pname); ++k)
-        held[k] = params[k];
-    LISTED(glLightfv(light, pname, held));
+    const std::array<float, 4> held = held_parameters(pname, params);
+    LISTED(glLightfv(light, pname, held.data()));
     if (!is_light(light)) {
         say_unhandled("glLight", light);
         return;
@@ -370,10 +379,8 @@ void glLightiv(GLenum light, GLenum pname, const GLint* params)
 
 void glLightModelfv(GLenum pname, const GLfloat* params)
 {
-    float held[4] = {0, 0, 0, 0};
-    for (int k = 0; k < parameter_count(pname); ++k)
-        held[k] = params[k];
-    LISTED(glLightModelfv(pname, held));
+    const std::array<float, 4> held = held_parameters(pname, params);
+    LISTED(glLightModelfv(pname, held.data()));
     switch (pname) {
     case GL_LIGHT_MODEL_AMBIENT: gl.model_ambient = to_colour(params); break;
     case GL_LIGHT_MODEL_LOCAL_VIEWER: gl.local_viewer = params[0] != 0; break;
@@ -398,10 +405,8 @@ void glLightModeli(GLenum pname, GLint param)
 
 void glMaterialfv(GLenum face, GLenum pname, const GLfloat* params)
 {
-    float held[4] = {0, 0, 0, 0};
-    for (int k = 0; k < parameter_count(pname); ++k)
-        held[k] = params[k];
-    LISTED(glMaterialfv(face, pname, held));
+    const std::array<float, 4> held = held_parameters(pname, params);
+    LISTED(glMaterialfv(face, pname, held.data()));
     if (face == GL_FRONT || face == GL_FRONT_AND_BACK)
         set_material(gl.front, pname, params);
     if (face == GL_BACK || face == GL_FRONT_AND_BACK)
