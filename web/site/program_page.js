@@ -56,9 +56,8 @@ if (inViewer) {
   // The canvas fills the viewer's frame: nothing to scroll.
   document.documentElement.style.overflow = "hidden";
 } else {
-  var program = location.pathname.replace(/^.*\//, "").replace(/\.html$/, "");
-  document.getElementById("title").textContent = program;
-  document.title = "Szablon: " + program;
+  document.getElementById("title").textContent = programName;
+  document.title = "Szablon: " + programName;
 }
 function prepareCanvas(canvas) {
   // The viewer's page saves the frame shown as a picture: the drawing buffer
